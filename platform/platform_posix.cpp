@@ -1,0 +1,210 @@
+// POSIX implementation of the platform layer.
+#include "platform.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <fcntl.h>
+
+namespace {
+
+void RealSleep(unsigned long milliseconds) {
+    timespec remaining{static_cast<time_t>(milliseconds / 1000),
+                       static_cast<long>((milliseconds % 1000) * 1000000L)};
+    while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+    }
+}
+
+std::atomic<platform::SleepFunction> g_sleep{&RealSleep};
+
+// Winsock numbering for the two conditions the callers tell apart.
+int ToWinsockNumbering(int error) {
+    if (error == EINPROGRESS) {
+        return platform::kErrorWouldBlock;  // a non-blocking connect under way
+    }
+    if (error == EAGAIN || error == EWOULDBLOCK) {
+        return platform::kErrorInProgress;  // the send buffer is full for now
+    }
+    return error;
+}
+
+thread_local int t_lastError = 0;
+
+int PollOne(int socket, short events, int timeoutMilliseconds, short* revents) {
+    pollfd entry{socket, events, 0};
+    int result;
+    do {
+        result = poll(&entry, 1, timeoutMilliseconds);
+    } while (result < 0 && errno == EINTR);
+    *revents = entry.revents;
+    return result;
+}
+
+}  // namespace
+
+LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (window == nullptr) {
+        return 0;
+    }
+    return window->OnMessage(message, wParam, lParam);
+}
+
+int WSAStartup(unsigned short version, WSADATA* data) {
+    if (data != nullptr) {
+        data->wVersion = version;
+    }
+    return 0;
+}
+
+namespace platform {
+
+void Sleep(unsigned long milliseconds) { g_sleep.load()(milliseconds); }
+
+SleepFunction SetSleepFunction(SleepFunction replacement) {
+    return g_sleep.exchange(replacement != nullptr ? replacement : &RealSleep);
+}
+
+SocketHandle OpenTcpSocket() {
+    int handle = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (handle < 0) {
+        t_lastError = errno;
+        return kInvalidSocket;
+    }
+#ifdef SO_NOSIGPIPE
+    int on = 1;
+    setsockopt(handle, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
+#endif
+    return handle;
+}
+
+int CloseSocketHandle(SocketHandle socket) {
+    if (socket == kInvalidSocket) {
+        return EBADF;
+    }
+    return ::close(socket) == 0 ? 0 : errno;
+}
+
+int LastSocketError() { return ToWinsockNumbering(t_lastError); }
+
+void SetSocketNonBlocking(SocketHandle socket, bool nonBlocking) {
+    int flags = fcntl(socket, F_GETFL, 0);
+    if (flags < 0) {
+        return;
+    }
+    fcntl(socket, F_SETFL, nonBlocking ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK));
+}
+
+void SetSocketNoDelay(SocketHandle socket) {
+    int on = 1;
+    setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+bool ResolveIPv4(const char* host, std::uint32_t* addressNetworkOrder) {
+    if (host == nullptr || *host == '\0') {
+        return false;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host, nullptr, &hints, &found) != 0 || found == nullptr) {
+        return false;
+    }
+    const auto* address = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+    *addressNetworkOrder = address->sin_addr.s_addr;
+    freeaddrinfo(found);
+    return true;
+}
+
+std::uint32_t ParseIPv4(const char* text) { return inet_addr(text); }
+
+int ConnectIPv4(SocketHandle socket, std::uint32_t addressNetworkOrder, std::uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = addressNetworkOrder;
+    int result;
+    do {
+        result = ::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    } while (result < 0 && errno == EINTR);
+    if (result < 0) {
+        t_lastError = errno;
+        return -1;
+    }
+    return 0;
+}
+
+int WaitForConnect(SocketHandle socket, int timeoutMilliseconds) {
+    short revents = 0;
+    int result = PollOne(socket, POLLOUT, timeoutMilliseconds, &revents);
+    if (result < 0) {
+        t_lastError = errno;
+    }
+    return result;
+}
+
+int WaitReadable(SocketHandle socket, int timeoutMilliseconds) {
+    if (socket == kInvalidSocket) {
+        return -1;
+    }
+    short revents = 0;
+    int result = PollOne(socket, POLLIN, timeoutMilliseconds, &revents);
+    if (result < 0) {
+        t_lastError = errno;
+    }
+    if (result > 0 && (revents & POLLNVAL) != 0) {
+        return -1;
+    }
+    return result;
+}
+
+bool PendingSocketError(SocketHandle socket, int* error) {
+    int value = 0;
+    socklen_t size = sizeof value;
+    if (getsockopt(socket, SOL_SOCKET, SO_ERROR, &value, &size) != 0) {
+        t_lastError = errno;
+        return false;
+    }
+    *error = value;
+    return true;
+}
+
+int SendBytes(SocketHandle socket, const char* data, int length) {
+#ifdef MSG_NOSIGNAL
+    constexpr int kFlags = MSG_NOSIGNAL;
+#else
+    constexpr int kFlags = 0;
+#endif
+    ssize_t sent;
+    do {
+        sent = ::send(socket, data, static_cast<size_t>(length), kFlags);
+    } while (sent < 0 && errno == EINTR);
+    if (sent < 0) {
+        t_lastError = errno;
+        return -1;
+    }
+    return static_cast<int>(sent);
+}
+
+int ReceiveBytes(SocketHandle socket, char* buffer, int length) {
+    ssize_t received;
+    do {
+        received = ::recv(socket, buffer, static_cast<size_t>(length), 0);
+    } while (received < 0 && errno == EINTR);
+    if (received < 0) {
+        t_lastError = errno;
+        return -1;
+    }
+    return static_cast<int>(received);
+}
+
+}  // namespace platform

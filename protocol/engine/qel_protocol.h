@@ -1,0 +1,96 @@
+// QelProtocol: the device protocol engine. Every command is one request/reply exchange over the
+// channel given to the constructor; every operation returns a result code (qel_codes.h).
+#pragma once
+
+#include <cstdint>
+
+#include "comm_channel.h"
+#include "platform.h"
+#include "qel_codes.h"
+#include "qel_export.h"
+#include "qel_records.h"
+
+class QEL_API QelProtocol {
+public:
+    // The channel is not owned and must be open while commands run. verifyMethod: 1 CRC16,
+    // 2 FULL; runMode: 1 all, 2 write only, 3 verify only, 4 reset only, 5 blind. A null window
+    // sends no trace notifications.
+    QelProtocol(ICommChannel* channel, int verifyMethod, int runMode, HWND hwnd);
+    ~QelProtocol();
+    // Both copy every setting and take a copy of their own of the other's application image.
+    QelProtocol(const QelProtocol& other);
+    QelProtocol& operator=(const QelProtocol& other);
+
+    // Upgrade sequence.
+    int PrepareDataBuffer(char* image, int first, int end);
+    void ResetUpgrade();
+    int Execute();
+    int Reset();
+    void dummy();
+
+    // Configuration and clock.
+    int ReadConfiguration(_qel_configuration* configuration);
+    int WriteConfiguration(const _qel_configuration* configuration);
+    int ReadSystemTime(_qel_system_time* systemTime);
+    int WriteSystemTime(const _qel_system_time* systemTime);
+
+    // Memory and data.
+    int ReadMemory(int address, unsigned char* block);
+    int WriteMemory(int address, const unsigned char* block);
+    int ReadMemoryCRC16(int address, unsigned int size, std::uint16_t& crc);
+    int ReadData(_read_data_reply_data* data, unsigned char command);
+    int ReadRawData(unsigned char* data, std::uint16_t& length);
+
+private:
+    friend class QelProtocolTestAccess;
+
+    // Where an exchange stopped; the page commands name the stage in their failure lines.
+    enum class ExchangeStage { kDone, kWrite, kRead, kConvert, kCheck };
+
+    // Shared frame operations.
+    int CheckReply(unsigned char* data, char code, int length);
+    int ConvertToBinary(unsigned char* output, const char* text);
+    void ConvertToHexString(char* output, const unsigned char* bytes, int length);
+    std::uint16_t Crc16(const unsigned char* bytes, int length);
+    std::uint8_t Crc8(const unsigned char* bytes, int length, std::uint8_t seed);
+    std::uint8_t GenMsgId();
+    std::uint8_t MsgId();
+    int HexCharToByte(char character, unsigned char& value);
+    int Hex2CharToByte(const char* characters, unsigned char& value);
+
+    // Request/reply exchange. BeginFrame advances the message id and writes the frame's first
+    // four bytes. SendFrame appends the CRC16 to the frameLength-byte frame (its last two bytes),
+    // notifies the window when asked and writes the text and the CR. Exchange does all of one
+    // command: send, read 2 * replyLength + 1 characters, notify, convert into reply (which holds
+    // replyLength + 1 bytes) and check the reply against the frame's command code.
+    void BeginFrame(unsigned char* frame, unsigned char command);
+    int SendFrame(unsigned char* frame, int frameLength, bool notify);
+    void NotifyReply(int replyCode, char* text);
+    int Exchange(unsigned char* frame, int frameLength, unsigned char* reply, int replyLength,
+                 bool notify, int notifiedReplyCode, ExchangeStage* stage);
+
+    // Page and reset commands of the upgrade sequence.
+    int ClearPage(int address);
+    int WritePage(int address);
+    int ReadPage(int address, unsigned char* page);
+    int ResetDevice();
+    int PageWrite(int address, const unsigned char* data, const char* name);
+
+    // Upgrade sequence steps.
+    int GetNextState(int state);
+    int VerifyDownloadedDataWithCrc16Method();
+    int VerifyDownloadedDataWithFullMethod();
+    int CheckDeviceAlive(int* ec);
+
+    int ExtractRawData(unsigned char* reply, unsigned char (&data)[1024], std::uint16_t& length);
+
+    unsigned char* m_dataBuffer;
+    ICommChannel* m_channel;
+    std::int32_t m_verifyMethod;
+    std::int32_t m_runMode;
+    std::uint32_t m_pageAddress;
+    std::int32_t m_upgradeState;
+    std::int32_t m_dataSize;
+    std::uint8_t m_msgId;
+    HWND m_hwnd;
+};

@@ -1,0 +1,58 @@
+// Texts of the result codes, for programs that tell an operator what a code means.
+#include "qel_codes.h"
+
+namespace qel {
+namespace {
+
+struct CodeText {
+    int code;
+    const char* text;
+};
+
+constexpr CodeText kTexts[] = {
+    {kOk, "success"},
+    {kErrReplyStart, "reply does not start with 'Z'"},
+    {kErrReplyCode, "reply code is not the command code + 0x80"},
+    {kErrReplySeparator, "reply byte 2 is not '}'"},
+    {kErrReplyMessageId, "reply carries another message id than the request"},
+    {kErrReplyTerminator, "reply text does not end with the CR"},
+    {kErrReplyCrc, "CRC16 of the reply is wrong"},
+    {kErrReplyStatus, "status byte of the reply is not 0"},
+    {kErrImageCrcMismatch, "device's CRC16 of the written data differs from the image"},
+    {kErrCrcRecord, "memory record of a CRC16 reply is bad"},
+    {kErrReplyNotHex, "reply text holds a character that is not a hex digit"},
+    {kErrImageCorrupted, "a page read back differs from the application image"},
+    {kErrReadRecord, "memory record of a read reply is bad"},
+    {kErrSocketCreate, "the socket cannot be created"},
+    {kErrHostResolve, "the host address cannot be resolved"},
+    {kErrConnect, "connecting fails at once"},
+    {kErrConnectTimeout, "the connection is not made within 60 s"},
+    {kErrConnectWait, "waiting for the connection fails"},
+    {kErrConnectRefused, "the connected socket reports an error (refused?)"},
+    {kErrReadTimeout, "no data within the time-out, or the socket is not open"},
+    {kErrReadClosed, "receiving fails or the device closed the connection"},
+    {kErrReadIncomplete, "fewer bytes than asked after 20 receive attempts"},
+    {kErrWrite, "sending fails"},
+    {kErrWriteIncomplete, "not all bytes sent after 10 send attempts"},
+    {kErrRawEncoding, "raw data reply names an encoding other than 0 or 1"},
+    {kErrRawTooLong, "raw data reply holds more than 1024 bytes"},
+    {kErrNoImage, "no application image has been prepared"},
+    {kErrHexArguments, "empty file name or missing output argument"},
+    {kErrHexLoad, "the file cannot be loaded or holds no data"},
+    {kErrSerialNotReady, "the serial port did not come up"},
+    {kErrPurgeReceive, "emptying the receive buffer failed"},
+    {kErrPurgeTransmit, "emptying the transmit buffer failed"},
+};
+
+}  // namespace
+
+const char* ResultCodeText(int code) {
+    for (const CodeText& entry : kTexts) {
+        if (entry.code == code) {
+            return entry.text;
+        }
+    }
+    return "unknown result code";
+}
+
+}  // namespace qel

@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include "fake_channel.h"
+#include "protocol_access.h"
+#include "trace_recorder.h"
+
+namespace {
+
+constexpr int kResetReplyBytes = 7;
+
+TEST(ProtocolObject, StartsWithTheFieldsOfAFreshObject) {
+    FakeChannel channel;
+    QelProtocol protocol(&channel, 2, 5, nullptr);
+    QelProtocolTestAccess access(protocol);
+    EXPECT_EQ(access.DataBuffer(), nullptr);
+    EXPECT_EQ(access.DataSize(), 0);
+    EXPECT_EQ(access.PageAddress(), 0x40000u);
+    EXPECT_EQ(access.UpgradeState(), 0);
+    EXPECT_EQ(access.MsgId(), 1);
+    EXPECT_EQ(access.Channel(), &channel);
+    EXPECT_EQ(access.VerifyMethod(), 2);
+    EXPECT_EQ(access.RunMode(), 5);
+    EXPECT_TRUE(channel.Calls().empty());
+}
+
+TEST(Exchange, SendsTheResetFrameForMessageIdTwoAndAcceptsItsReply) {
+    FakeChannel channel;
+    channel.QueueReply("5A8A7D02006DE3\r");
+    QelProtocol protocol(&channel, 1, 1, nullptr);
+    QelProtocolTestAccess access(protocol);
+    unsigned char reply[kResetReplyBytes + 1];
+    EXPECT_EQ(access.BareExchange(0x0A, reply, kResetReplyBytes, false), 0);
+    EXPECT_EQ(channel.Writes(), (std::vector<std::string>{"5A0A7D024B92", "\r"}));
+    ASSERT_EQ(channel.Calls().size(), 3u);
+    EXPECT_EQ(channel.Calls()[2].kind, FakeChannel::Call::kRead);
+    EXPECT_EQ(channel.Calls()[2].length, 15);
+    EXPECT_EQ(reply[4], 0);
+    EXPECT_EQ(reply[7], 0x0D);
+}
+
+TEST(Exchange, EveryRequestConsumesAnIdAlsoWhenItFails) {
+    FakeChannel channel;
+    channel.FailWrite(0, 5024);
+    QelProtocol protocol(&channel, 1, 1, nullptr);
+    QelProtocolTestAccess access(protocol);
+    unsigned char reply[8];
+    EXPECT_EQ(access.BareExchange(0x0A, reply, kResetReplyBytes, false), 5024);
+    EXPECT_EQ(access.MsgId(), 2);
+    // A failed text write sends no CR and reads nothing.
+    EXPECT_EQ(channel.Calls().size(), 1u);
+    EXPECT_EQ(access.BareExchange(0x0A, reply, kResetReplyBytes, false),
+              FakeChannel::kSilentCode);
+    EXPECT_EQ(access.MsgId(), 3);
+}
+
+TEST(Exchange, WrapsTheIdFrom254ToOne) {
+    FakeChannel channel;
+    QelProtocol protocol(&channel, 1, 1, nullptr);
+    QelProtocolTestAccess access(protocol);
+    access.SetMsgId(253);
+    unsigned char reply[8];
+    access.BareExchange(0x0A, reply, kResetReplyBytes, false);
+    EXPECT_EQ(access.MsgId(), 254);
+    access.BareExchange(0x0A, reply, kResetReplyBytes, false);
+    EXPECT_EQ(access.MsgId(), 1);
+    EXPECT_EQ(channel.Writes()[2].substr(6, 2), "01");
+}
+
+TEST(Exchange, ReportsConversionAndCheckFailures) {
+    FakeChannel channel;
+    channel.QueueReply("5A8A7D02G06DE3\r");
+    channel.QueueReply("5A8A7D03006DE3\r");
+    QelProtocol protocol(&channel, 1, 1, nullptr);
+    QelProtocolTestAccess access(protocol);
+    unsigned char reply[8];
+    EXPECT_EQ(access.BareExchange(0x0A, reply, kResetReplyBytes, false), qel::kErrReplyNotHex);
+    EXPECT_EQ(access.BareExchange(0x0A, reply, kResetReplyBytes, false), qel::kErrReplyCrc);
+}
+
+#ifndef _WIN32
+TEST(Exchange, NotifiesTheWindowBeforeSendingAndAfterTheReply) {
+    FakeChannel channel;
+    channel.QueueReply("5A8A7D02006DE3\r");
+    TraceRecorder window;
+    QelProtocol protocol(&channel, 1, 1, window.Window());
+    QelProtocolTestAccess access(protocol);
+    unsigned char reply[8];
+    ASSERT_EQ(access.BareExchange(0x0A, reply, kResetReplyBytes, true), 0);
+    ASSERT_EQ(window.Received().size(), 2u);
+    EXPECT_EQ(window.Received()[0].message, 0x401u);
+    EXPECT_EQ(window.Received()[0].wParam, 0xC000Au);
+    EXPECT_EQ(window.Received()[0].text, "5A0A7D024B92");
+    EXPECT_EQ(window.Received()[1].wParam, 0x8Au);
+    EXPECT_EQ(window.Received()[1].text, "5A8A7D02006DE3\r");
+}
+
+TEST(Exchange, AFailedReadSuppressesTheReplyNotification) {
+    FakeChannel channel;
+    TraceRecorder window;
+    QelProtocol protocol(&channel, 1, 1, window.Window());
+    QelProtocolTestAccess access(protocol);
+    unsigned char reply[8];
+    EXPECT_NE(access.BareExchange(0x0A, reply, kResetReplyBytes, true), 0);
+    EXPECT_EQ(window.Received().size(), 1u);
+}
+#endif
+
+TEST(ProtocolObject, CopyAssignmentCopiesSettingsWithoutSharingTheImage) {
+    FakeChannel channel;
+    QelProtocol source(&channel, 2, 3, nullptr);
+    QelProtocol target(nullptr, 1, 1, nullptr);
+    target = source;
+    QelProtocolTestAccess access(target);
+    EXPECT_EQ(access.Channel(), &channel);
+    EXPECT_EQ(access.VerifyMethod(), 2);
+    EXPECT_EQ(access.RunMode(), 3);
+    EXPECT_EQ(access.DataBuffer(), nullptr);
+}
+
+}  // namespace
