@@ -1,0 +1,5 @@
+#include "run_orvane.h"
+
+int main(int argc, char** argv) {
+    return RunOrvane(argc, argv);
+}

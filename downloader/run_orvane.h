@@ -1,0 +1,14 @@
+// The whole program: banner, command line, then the download.
+#pragma once
+
+#include "download_services.h"
+
+namespace orvane {
+
+// Returns the exit status (exit_status.h).
+int RunOrvane(int argc, const char* const* argv, const DownloadServices& services);
+
+}  // namespace orvane
+
+// The program as main runs it, with the real channels.
+int RunOrvane(int argc, char** argv);

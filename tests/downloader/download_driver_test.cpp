@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "attempt_loop.h"
+#include "driver_fixture.h"
+#include "output_checks.h"
+#include "test_channels.h"
+
+namespace orvane_test {
+namespace {
+
+using orvane::ChannelKind;
+using Kind = FakeChannel::Call::Kind;
+
+const std::string kDownloadFailed = "\nERROR: Cannot download firmware to remote device.";
+const std::string kDownloaded = "\nFile downloaded successfully.";
+const std::string kOpenLine = "\nOpen communication channel (attempt #";
+
+TEST_F(DriverTest, DeviceThatNeverAnswersGetsOneHundredAttemptsAndExitsTwo) {
+    auto channel = std::make_shared<OpeningFakeChannel>(ChannelKind::kSerial);
+    const RunResult result = Run(channel);
+
+    EXPECT_EQ(result.exitStatus, 2);
+    EXPECT_EQ(CountOf(result.output, kOpenLine), 100);
+    EXPECT_EQ(CountOf(result.output, "\nWARNING: Sending data failed. ec=5021"), 100);
+    EXPECT_TRUE(InOrder(result.output, {"(attempt #100)...", "\nConnecting COM7 ...",
+                                        "\nTransmitte Data. Attempt #100."}));
+    EXPECT_TRUE(EndsWith(result.output, kDownloadFailed));
+    EXPECT_EQ(CountOf(result.output, kDownloadFailed), 1);
+    EXPECT_EQ(SleepRecorder::Pauses(), std::vector<unsigned long>(100, 5000));
+    // Closed after each failed transmission and once more after the loop.
+    EXPECT_EQ(channel->CountOf(Kind::kClose), 101);
+    EXPECT_EQ(channel->Calls().back().kind, Kind::kClose);
+}
+
+TEST_F(DriverTest, FailedOpensCountAsAttemptsButNotAsTransmissions) {
+    auto channel = std::make_shared<OpeningFakeChannel>(ChannelKind::kSerial, 3, 2143);
+    const RunResult result = Run(channel);
+
+    EXPECT_EQ(result.exitStatus, 2);
+    EXPECT_EQ(CountOf(result.output, "\nERROR: Cannot open communication channel. ec=2143"), 3);
+    EXPECT_TRUE(
+        InOrder(result.output, {"(attempt #3)...", "ec=2143", "(attempt #4)...",
+                                "\nConnecting COM7 ...", "\nDone.\nTransmitte Data. Attempt #1.",
+                                "(attempt #100)...", "\nTransmitte Data. Attempt #97."}));
+    EXPECT_EQ(CountOf(result.output, "\nTransmitte Data. Attempt #98."), 0);
+    EXPECT_EQ(SleepRecorder::Pauses(), std::vector<unsigned long>(100, 5000));
+    // A failed open is retried without a close in between.
+    EXPECT_EQ(channel->CountOf(Kind::kOpen), 100);
+    EXPECT_EQ(channel->CountOf(Kind::kClose), 98);
+}
+
+TEST_F(DriverTest, SerialDownloadOpensWithPortAndOneSecondTimeout) {
+    m_settings.runMode = orvane::kRunModeResetOnly;
+    auto channel = std::make_shared<OpeningFakeChannel>(ChannelKind::kSerial);
+    channel->QueueReply(ResetReply(2));
+    const RunResult result = Run(channel);
+
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_TRUE(InOrder(result.output,
+                        {"\nLoading HEX file...", "\nDone.", "\nPrepare data buffer...", "\nDone.",
+                         "\nOpen communication channel (attempt #1)...\nConnecting COM7 ...",
+                         "\nDone.\nTransmitte Data. Attempt #1."}));
+    EXPECT_TRUE(EndsWith(result.output, kDownloaded));
+    EXPECT_EQ(channel->serialParams.port, 7);
+    EXPECT_EQ(channel->serialParams.timeout, 1000);
+    EXPECT_EQ(channel->CountOf(Kind::kOpen), 1);
+    EXPECT_EQ(channel->CountOf(Kind::kClose), 1);
+    EXPECT_TRUE(SleepRecorder::Pauses().empty());
+}
+
+int g_socketStarts = 0;
+unsigned short g_socketVersion = 0;
+int g_socketStartResult = 0;
+
+int RecordSocketStart(unsigned short version, WSADATA*) {
+    ++g_socketStarts;
+    g_socketVersion = version;
+    return g_socketStartResult;
+}
+
+class SocketStartTest : public DriverTest {
+  protected:
+    SocketStartTest() {
+        g_socketStarts = 0;
+        g_socketVersion = 0;
+        g_socketStartResult = 0;
+        m_settings.runMode = orvane::kRunModeResetOnly;
+        m_channel->QueueReply(ResetReply(2));
+    }
+    RunResult RunRecordingSocketStart() {
+        orvane::DownloadServices services = orvane::RealServices();
+        services.makeChannel = [this](const orvane::RunSettings&) { return m_channel; };
+        services.startSocketLibrary = &RecordSocketStart;
+        return Run(services);
+    }
+    std::shared_ptr<OpeningFakeChannel> m_channel =
+        std::make_shared<OpeningFakeChannel>(ChannelKind::kTcp);
+};
+
+TEST_F(SocketStartTest, TcpStartsSocketsAndOpensWithAddressPortAndFiveSecondTimeout) {
+    UseTcp("127.0.0.1", 5000);
+    const RunResult result = RunRecordingSocketStart();
+
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(g_socketStarts, 1);
+    EXPECT_EQ(g_socketVersion, 0x0202);
+    EXPECT_TRUE(InOrder(result.output, {"\nOpen communication channel (attempt #1)...",
+                                        "\nConnecting 127.0.0.1:5000...", kDownloaded}));
+    EXPECT_EQ(m_channel->socketParams.port, 5000);
+    EXPECT_EQ(m_channel->socketParams.timeout, 5000);
+    EXPECT_STREQ(m_channel->socketParams.address, "127.0.0.1");
+}
+
+TEST_F(SocketStartTest, SocketLibraryThatDoesNotStartEndsBeforeAnyOpen) {
+    UseTcp("127.0.0.1", 5000);
+    g_socketStartResult = 10091;
+    const RunResult result = RunRecordingSocketStart();
+
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_TRUE(EndsWith(result.output, "\nDone.WSA DLL was not found. Exit"));
+    EXPECT_EQ(m_channel->CountOf(Kind::kOpen), 0);
+}
+
+TEST_F(SocketStartTest, SerialNeedsNoSockets) {
+    const RunResult result = RunRecordingSocketStart();
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(g_socketStarts, 0);
+}
+
+TEST_F(DriverTest, ChannelThatCannotBeMadeEndsAtOnce) {
+    const RunResult result = Run(nullptr);
+    EXPECT_EQ(result.output, "\nERROR: Cannot create specified communication channel.");
+    EXPECT_EQ(result.exitStatus, 1);
+}
+
+TEST_F(DriverTest, UnreadableHexFileEndsBeforeAnyOpen) {
+    m_settings.filePath = m_files.Missing();
+    auto channel = std::make_shared<OpeningFakeChannel>(ChannelKind::kSerial);
+    const RunResult result = Run(channel);
+
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.output.rfind("\nLoading HEX file...", 0), 0u);
+    EXPECT_TRUE(EndsWith(result.output, "\nERROR: Cannot read HEX file."));
+    EXPECT_TRUE(channel->Calls().empty());
+}
+
+TEST_F(DriverTest, ImageBelowTheLoaderIsRefusedAfterLoading) {
+    m_settings.filePath = m_files.Write("low.hex", 0x2FFF, {0x01, 0x02});
+    auto channel = std::make_shared<OpeningFakeChannel>(ChannelKind::kSerial);
+    const RunResult result = Run(channel);
+
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_TRUE(EndsWith(result.output,
+                         "\nDone.\nFirst Address in HEX file is: 0x2fff."
+                         "\nThe HEX is not suitable for remote downloading. Exit.\n"));
+    EXPECT_EQ(CountOf(result.output, "\nPrepare data buffer..."), 0);
+    EXPECT_TRUE(channel->Calls().empty());
+}
+
+TEST_F(DriverTest, ImageAtTheLowestDownloadAddressIsAccepted) {
+    m_settings.runMode = orvane::kRunModeResetOnly;
+    auto channel = std::make_shared<OpeningFakeChannel>(ChannelKind::kSerial);
+    channel->QueueReply(ResetReply(2));
+    const RunResult result = Run(channel);
+
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(CountOf(result.output, "First Address"), 0);
+    EXPECT_TRUE(InOrder(result.output, {"\nPrepare data buffer...", kDownloaded}));
+}
+
+// A loader that reports a range holding no data, which no image can be built from.
+int LoadEmptyRange(const char*, char** image, int* first, int* end) {
+    *image = new char[0x80000];
+    std::memset(*image, 0xFF, 0x80000);
+    *first = 0x4000;
+    *end = 0x4000;
+    return 0;
+}
+
+TEST_F(DriverTest, ImageThatCannotBePreparedEndsBeforeAnyOpen) {
+    auto channel = std::make_shared<OpeningFakeChannel>(ChannelKind::kSerial);
+    orvane::DownloadServices services = orvane::RealServices();
+    services.makeChannel = [channel](const orvane::RunSettings&) { return channel; };
+    services.loadImage = &LoadEmptyRange;
+    const RunResult result = Run(services);
+
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_TRUE(InOrder(result.output,
+                        {"\nPrepare data buffer...", "\nERROR: Cannot prepare data buffer."}));
+    EXPECT_TRUE(EndsWith(result.output, "\nERROR: Cannot prepare data buffer."));
+    EXPECT_TRUE(channel->Calls().empty());
+}
+
+TEST(MaxAttempts, BlindModeTriesPracticallyForever) {
+    EXPECT_EQ(orvane::MaxAttempts(orvane::kRunModeBlind), 2147483647);
+    for (int mode : {1, 2, 3, 4}) {
+        EXPECT_EQ(orvane::MaxAttempts(mode), 100) << "run mode " << mode;
+    }
+}
+
+}  // namespace
+}  // namespace orvane_test

@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device_model.h"
+#include "driver_fixture.h"
+#include "expected_image.h"
+#include "output_checks.h"
+#include "sim_channel.h"
+
+namespace orvane_test {
+namespace {
+
+constexpr std::uint32_t kImageAddress = 0x40000;
+const std::string kDownloadFailed = "\nERROR: Cannot download firmware to remote device.";
+const std::string kDownloaded = "\nFile downloaded successfully.";
+
+class SimulatedDownload : public DriverTest {
+  protected:
+    SimulatedDownload() { m_settings.filePath = m_files.Write("app.hex", 0x3000, Data()); }
+
+    static std::vector<std::uint8_t> Data() {
+        std::vector<std::uint8_t> data(200);
+        for (std::size_t i = 0; i < data.size(); ++i) {
+            data[i] = static_cast<std::uint8_t>(i * 7 + 1);
+        }
+        return data;
+    }
+    std::vector<std::uint8_t> ExpectedImage() const {
+        const auto firmware = expected::ReadHex(m_settings.filePath);
+        EXPECT_TRUE(firmware.has_value());
+        return firmware ? expected::ApplicationImage(*firmware) : std::vector<std::uint8_t>{};
+    }
+    std::vector<std::uint8_t> DeviceImage(std::size_t size) const {
+        const auto& memory = m_device.Memory();
+        return {memory.begin() + kImageAddress, memory.begin() + kImageAddress + size};
+    }
+    RunResult RunOnDevice() { return Run(m_channel); }
+
+    qelsim::DeviceModel m_device;
+    std::shared_ptr<SimChannel> m_channel = std::make_shared<SimChannel>(m_device);
+};
+
+struct VerifyCase {
+    const char* name;
+    int verifyMethod;
+};
+
+class SimulatedDownloadVerify : public SimulatedDownload,
+                                public testing::WithParamInterface<VerifyCase> {};
+
+TEST_P(SimulatedDownloadVerify, PutsTheApplicationImageIntoTheDevice) {
+    m_settings.verifyMethod = GetParam().verifyMethod;
+    const RunResult result = RunOnDevice();
+
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_TRUE(EndsWith(result.output, kDownloaded));
+    const auto image = ExpectedImage();
+    EXPECT_EQ(DeviceImage(image.size()), image);
+    EXPECT_EQ(m_device.LastBootVerdict(), "boot ok");
+    EXPECT_EQ(m_channel->Opens(), 1);
+    EXPECT_EQ(m_channel->Closes(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods, SimulatedDownloadVerify,
+                         testing::Values(VerifyCase{"Crc16", 1}, VerifyCase{"Full", 2}),
+                         [](const auto& test) { return test.param.name; });
+
+TEST_F(SimulatedDownload, LostReplyIsRetriedAfterAPause) {
+    m_device.Options().dropReplies = {1};
+    const RunResult result = RunOnDevice();
+
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_TRUE(InOrder(result.output,
+                        {"\nTransmitte Data. Attempt #1.", "\nWARNING: Sending data failed. ec=",
+                         "\nOpen communication channel (attempt #2)...",
+                         "\nTransmitte Data. Attempt #2.", kDownloaded}));
+    EXPECT_EQ(SleepRecorder::Pauses(), std::vector<unsigned long>{5000});
+    const auto image = ExpectedImage();
+    EXPECT_EQ(DeviceImage(image.size()), image);
+}
+
+TEST_F(SimulatedDownload, WrongDeviceCrcEndsAfterOneAttempt) {
+    m_device.Options().lieAboutCrc16 = true;
+    const RunResult result = RunOnDevice();
+
+    EXPECT_EQ(result.exitStatus, 2);
+    EXPECT_TRUE(
+        EndsWith(result.output,
+                 "\nERROR: CRC16 of uploaded Application Image is incorrect." + kDownloadFailed));
+    EXPECT_EQ(CountOf(result.output, "\nOpen communication channel"), 1);
+    EXPECT_TRUE(SleepRecorder::Pauses().empty());
+    EXPECT_EQ(m_channel->Closes(), 2);
+}
+
+// Changes the device's copy of the image without changing its CRC16: CRC-16/ARC is linear with a
+// zero start, and a byte followed by its own CRC16 (low byte first) has a CRC16 of 0.
+void SpoilKeepingCrc(std::vector<std::uint8_t>& memory, std::size_t imageEnd) {
+    const std::uint8_t marker = 0x01;
+    const std::uint16_t crc = expected::Crc16Arc(&marker, 1);
+    const std::uint8_t change[3] = {marker, static_cast<std::uint8_t>(crc & 0xFF),
+                                    static_cast<std::uint8_t>(crc >> 8)};
+    ASSERT_EQ(expected::Crc16Arc(change, 3), 0);
+    for (std::size_t i = 0; i < 3; ++i) {
+        memory[imageEnd - 3 + i] ^= change[i];
+    }
+}
+
+TEST_F(SimulatedDownload, ReadBackDifferenceEndsAfterOneAttempt) {
+    m_settings.runMode = orvane::kRunModeWriteOnly;
+    ASSERT_EQ(RunOnDevice().exitStatus, 0);
+    const std::size_t imageSize = ExpectedImage().size();
+    SpoilKeepingCrc(m_device.Memory(), kImageAddress + imageSize);
+
+    m_settings.runMode = orvane::kRunModeVerifyOnly;
+    m_settings.verifyMethod = orvane::kVerifyFull;
+    const RunResult result = RunOnDevice();
+
+    EXPECT_EQ(result.exitStatus, 2);
+    EXPECT_TRUE(InOrder(result.output, {"\nVerify Downloaded Data (CRC16). ec = 0",
+                                        "\nVerify Downloaded Data (FULL). ec = 5011"}));
+    EXPECT_TRUE(EndsWith(result.output,
+                         "\nERROR: Uploaded Application Image is corrupted." + kDownloadFailed));
+    EXPECT_EQ(CountOf(result.output, "\nOpen communication channel"), 1);
+    EXPECT_TRUE(SleepRecorder::Pauses().empty());
+}
+
+}  // namespace
+}  // namespace orvane_test

@@ -1,0 +1,66 @@
+// Channels for the driver's tests: a scripted fake whose first opens fail and which keeps the
+// open-parameter record it was given.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "comm_channel.h"
+#include "expected_image.h"
+#include "fake_channel.h"
+#include "run_settings.h"
+
+namespace orvane_test {
+
+class OpeningFakeChannel : public FakeChannel {
+  public:
+    explicit OpeningFakeChannel(orvane::ChannelKind kind, int failingOpens = 0, int failureCode = 0)
+        : m_kind(kind), m_failingOpens(failingOpens), m_failureCode(failureCode) {}
+
+    int Open(void* params) override {
+        if (m_kind == orvane::ChannelKind::kTcp) {
+            std::memcpy(&socketParams, params, sizeof socketParams);
+        } else {
+            std::memcpy(&serialParams, params, sizeof serialParams);
+        }
+        const int result = FakeChannel::Open(params);
+        return ++m_opens <= m_failingOpens ? m_failureCode : result;
+    }
+
+    int CountOf(Call::Kind kind) const {
+        int count = 0;
+        for (const auto& call : Calls()) {
+            count += call.kind == kind ? 1 : 0;
+        }
+        return count;
+    }
+
+    _serial_open_params serialParams{};
+    _socket_open_params socketParams{};
+
+  private:
+    orvane::ChannelKind m_kind;
+    int m_failingOpens;
+    int m_failureCode;
+    int m_opens = 0;
+};
+
+// The device's reply to a reset request with the given message id: status 0, with its CRC16.
+inline std::string ResetReply(std::uint8_t messageId) {
+    std::vector<std::uint8_t> frame = {0x5A, 0x8A, 0x7D, messageId, 0x00};
+    const std::uint16_t crc = expected::Crc16Arc(frame.data(), frame.size());
+    frame.push_back(static_cast<std::uint8_t>(crc >> 8));
+    frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+    std::string text;
+    char digits[3];
+    for (std::uint8_t byte : frame) {
+        std::snprintf(digits, sizeof digits, "%02X", byte);
+        text += digits;
+    }
+    return text + "\r";
+}
+
+}  // namespace orvane_test
