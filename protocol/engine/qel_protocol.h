@@ -75,12 +75,21 @@ private:
     int ReadPage(int address, unsigned char* page);
     int ResetDevice();
     int PageWrite(int address, const unsigned char* data, const char* name);
+    // An exchange of the upgrade sequence: no trace notifications, a "DBG: <name> Failed. ..."
+    // line that names the step that failed, and the status byte tested (5007).
+    int ReportedExchange(unsigned char* frame, int frameLength, unsigned char* reply,
+                         int replyLength, const char* name);
 
     // Upgrade sequence steps.
     int GetNextState(int state);
     int VerifyDownloadedDataWithCrc16Method();
     int VerifyDownloadedDataWithFullMethod();
     int CheckDeviceAlive(int* ec);
+    // One pass of Execute: the current state's step and its line, then, when the sequence goes on
+    // after its result, the move to the next state. Returns the step's result (ec, unchanged when
+    // the state has no step to run).
+    int RunUpgradeStep(int ec, int* attempt);
+    bool GoesOnAfter(int ec) const;
 
     int ExtractRawData(unsigned char* reply, unsigned char (&data)[1024], std::uint16_t& length);
 
