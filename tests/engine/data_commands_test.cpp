@@ -1,1 +1,259 @@
-// Filled in by its issue.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "fake_channel.h"
+#include "protocol_access.h"
+#include "reply_text.h"
+#include "trace_recorder.h"
+
+namespace {
+
+using reply_text::Append;
+using reply_text::Bytes;
+
+constexpr std::uint8_t kFirstId = 2;
+
+// Test names from each case's own name.
+struct ParamName {
+    template <class Case>
+    std::string operator()(const ::testing::TestParamInfo<Case>& tested) const {
+        return tested.param.name;
+    }
+};
+
+Bytes RawHeader(std::uint8_t encoding, std::uint8_t offset, unsigned count,
+                std::uint8_t id = kFirstId) {
+    return {0x5A,
+            0x85,
+            0x7D,
+            id,
+            1,
+            2,
+            3,
+            4,
+            5,
+            6,
+            offset,
+            encoding,
+            static_cast<std::uint8_t>(count >> 8),
+            static_cast<std::uint8_t>(count & 0xFF)};
+}
+
+std::string RawReply(std::uint8_t encoding, std::uint8_t offset, const Bytes& data) {
+    Bytes frame = RawHeader(encoding, offset, static_cast<unsigned>(data.size()));
+    Append(frame, data);
+    return reply_text::Reply(frame);
+}
+
+std::string DataReply(std::uint8_t replyCode, std::uint8_t first, std::uint8_t id = kFirstId) {
+    Bytes frame{0x5A, replyCode, 0x7D, id};
+    for (int i = 0; i < 93; ++i) {
+        frame.push_back(static_cast<std::uint8_t>(first + i));
+    }
+    return reply_text::Reply(frame);
+}
+
+// The caller's outputs, filled with a pattern that a failure must leave in place.
+struct RawOutputs {
+    std::array<unsigned char, 1024> data;
+    std::uint16_t length = 0xABCD;
+    RawOutputs() { data.fill(0xEE); }
+    bool Untouched() const {
+        return length == 0xABCD &&
+               std::all_of(data.begin(), data.end(), [](unsigned char b) { return b == 0xEE; });
+    }
+    Bytes Decoded() const { return Bytes(data.begin(), data.begin() + length); }
+};
+
+std::vector<int> ReadLengths(const FakeChannel& channel) {
+    std::vector<int> lengths;
+    for (const auto& call : channel.Calls()) {
+        if (call.kind == FakeChannel::Call::kRead) {
+            lengths.push_back(call.length);
+        }
+    }
+    return lengths;
+}
+
+TEST(ReadData, WrapsTheExpectedReplyCodeAndHandsOnByteFour) {
+    FakeChannel channel;
+    channel.QueueReply(DataReply(0x10, 0x77));
+    QelProtocol protocol(&channel, 1, 1, nullptr);
+    _read_data_reply_data data{};
+    ASSERT_EQ(protocol.ReadData(&data, 0x90), 0);
+    EXPECT_EQ(channel.Writes(),
+              (std::vector<std::string>{reply_text::Request({0x5A, 0x90, 0x7D, 2}), "\r"}));
+    EXPECT_EQ(ReadLengths(channel), std::vector<int>{199});
+    EXPECT_EQ(data.bytes[0], 0x77);
+    EXPECT_EQ(data.bytes[92], static_cast<std::uint8_t>(0x77 + 92));
+}
+
+TEST(ReadData, RefusesAnUnreducedReplyCodeAndKeepsTheRecord) {
+    FakeChannel channel;
+    channel.QueueReply(DataReply(0x85, 0));  // 0x05 + 0x80 would be right for code 5, not 0x90
+    QelProtocol protocol(&channel, 1, 1, nullptr);
+    _read_data_reply_data data;
+    std::memset(&data, 0xEE, sizeof data);
+    EXPECT_EQ(protocol.ReadData(&data, 0x90), 5002);
+    EXPECT_EQ(data.bytes[0], 0xEE);
+    EXPECT_EQ(protocol.ReadData(&data, 0x90), FakeChannel::kSilentCode);
+}
+
+#ifndef _WIN32
+TEST(ReadData, NotifiesTheReplyCodeAsAFullInt) {
+    FakeChannel channel;
+    channel.QueueReply(DataReply(0x10, 0));
+    TraceRecorder window;
+    QelProtocol protocol(&channel, 1, 1, window.Window());
+    _read_data_reply_data data{};
+    ASSERT_EQ(protocol.ReadData(&data, 0x90), 0);
+    ASSERT_EQ(window.Received().size(), 2u);
+    EXPECT_EQ(window.Received()[0].wParam, (12u << 16) | 0x90);
+    EXPECT_EQ(window.Received()[1].wParam, 0x110u);
+}
+#endif
+
+struct RawCase {
+    const char* name;
+    std::uint8_t encoding;
+    std::uint8_t offset;
+    Bytes data;
+    Bytes decoded;
+};
+
+class ReadRawDataDecodes : public ::testing::TestWithParam<RawCase> {};
+
+TEST_P(ReadRawDataDecodes, ReadsHeaderThenRest) {
+    const RawCase& c = GetParam();
+    FakeChannel channel;
+    channel.QueueReply(RawReply(c.encoding, c.offset, c.data));
+    QelProtocol protocol(&channel, 1, 1, nullptr);
+    RawOutputs out;
+    ASSERT_EQ(protocol.ReadRawData(out.data.data(), out.length), 0);
+    EXPECT_EQ(out.Decoded(), c.decoded);
+    EXPECT_EQ(ReadLengths(channel),
+              (std::vector<int>{28, 2 * static_cast<int>(c.data.size()) + 5}));
+    EXPECT_EQ(channel.Writes(),
+              (std::vector<std::string>{reply_text::Request({0x5A, 0x05, 0x7D, 2}), "\r"}));
+}
+
+Bytes Repeated(std::size_t count, std::uint8_t value) {
+    return Bytes(count, value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, ReadRawDataDecodes,
+    ::testing::Values(
+        RawCase{"EmptyPlain", 0, 0x10, {}, {}}, RawCase{"EmptyDoubled", 1, 0x10, {}, {}},
+        RawCase{"PlainIgnoresTheOffset", 0, 0x10, {0x01, 0x80, 0xFF}, {0x01, 0x80, 0xFF}},
+        RawCase{"DoubledRepeatsHighBytes", 1, 0x10, {0x01, 0x80}, {0x11, 0x90, 0x90}},
+        RawCase{"DoubledLooksAtTheByteBeforeTheOffset", 1, 0x90, {0x7F}, {0x0F}},
+        RawCase{"PlainFillsTheWholeArray", 0, 0, Repeated(1024, 0xC3), Repeated(1024, 0xC3)},
+        RawCase{"DoubledFillsTheWholeArray", 1, 1, Repeated(512, 0x80), Repeated(1024, 0x81)}),
+    ParamName());
+
+struct RawFailure {
+    const char* name;
+    std::string text;  // everything the device sends
+    int expected;
+    std::vector<int> reads;
+};
+
+class ReadRawDataRefuses : public ::testing::TestWithParam<RawFailure> {};
+
+TEST_P(ReadRawDataRefuses, AndLeavesTheOutputsAlone) {
+    const RawFailure& c = GetParam();
+    FakeChannel channel;
+    channel.QueueReply(c.text);
+    QelProtocol protocol(&channel, 1, 1, nullptr);
+    RawOutputs out;
+    EXPECT_EQ(protocol.ReadRawData(out.data.data(), out.length), c.expected);
+    EXPECT_TRUE(out.Untouched());
+    EXPECT_EQ(ReadLengths(channel), c.reads);
+}
+
+std::string Announcing(unsigned count) {
+    // A device that claims count bytes and then keeps sending.
+    return reply_text::Hex(RawHeader(0, 0, count)) + std::string(4096, '0');
+}
+
+std::string WithCharacter(std::string text, std::size_t at, char character) {
+    text[at] = character;
+    return text;
+}
+
+const std::string kTwoBytes = RawReply(0, 0, {0x12, 0x34});
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, ReadRawDataRefuses,
+    ::testing::Values(
+        RawFailure{"Announces1025", Announcing(1025), 5027, {28}},
+        RawFailure{"Announces65535", Announcing(65535), 5027, {28}},
+        RawFailure{"DoublesPast1024", RawReply(1, 0, Repeated(1024, 0x80)), 5027, {28, 2053}},
+        RawFailure{"DoublesOneTooMany", RawReply(1, 0, Repeated(513, 0x90)), 5027, {28, 1031}},
+        RawFailure{"UnknownEncoding", RawReply(2, 0, {0x12}), 5026, {28, 7}},
+        RawFailure{"HeaderNotHex", WithCharacter(kTwoBytes, 5, 'G'), 5010, {28}},
+        RawFailure{"RestNotHex", WithCharacter(kTwoBytes, 30, 'G'), 5010, {28, 9}},
+        RawFailure{"BadCrc",
+                   WithCharacter(kTwoBytes, 35, kTwoBytes[35] == '0' ? '1' : '0'),
+                   5006,
+                   {28, 9}},
+        RawFailure{"OtherMessageId", WithCharacter(kTwoBytes, 7, '7'), 5004, {28, 9}},
+        RawFailure{
+            "SilentAfterTheHeader", kTwoBytes.substr(0, 30), FakeChannel::kSilentCode, {28, 9}},
+        RawFailure{"Silent", "", FakeChannel::kSilentCode, {28}}),
+    ParamName());
+
+TEST(ReadRawData, AFailedWriteReadsNothing) {
+    FakeChannel channel;
+    channel.FailWrite(0, 5024);
+    channel.QueueReply(kTwoBytes);
+    QelProtocol protocol(&channel, 1, 1, nullptr);
+    RawOutputs out;
+    EXPECT_EQ(protocol.ReadRawData(out.data.data(), out.length), 5024);
+    EXPECT_TRUE(ReadLengths(channel).empty());
+    EXPECT_TRUE(out.Untouched());
+}
+
+TEST(ExtractRawData, RefusesACountBeyondTheArrayWhenCalledOnItsOwn) {
+    FakeChannel channel;
+    QelProtocol protocol(&channel, 1, 1, nullptr);
+    QelProtocolTestAccess access(protocol);
+    Bytes reply = RawHeader(0, 0, 1025);
+    reply.resize(14 + 1025 + 3);
+    unsigned char data[1024] = {};
+    std::uint16_t length = 7;
+    EXPECT_EQ(access.ExtractRawData(reply.data(), data, length), 5027);
+    EXPECT_EQ(length, 7);
+}
+
+#ifndef _WIN32
+TEST(ReadRawData, NotifiesOnceWithTheWholeReplyText) {
+    FakeChannel channel;
+    channel.QueueReply(kTwoBytes);
+    TraceRecorder window;
+    QelProtocol protocol(&channel, 1, 1, window.Window());
+    RawOutputs out;
+    ASSERT_EQ(protocol.ReadRawData(out.data.data(), out.length), 0);
+    ASSERT_EQ(window.Received().size(), 2u);
+    EXPECT_EQ(window.Received()[0].wParam, (12u << 16) | 0x05);
+    EXPECT_EQ(window.Received()[1].wParam, 0x85u);
+    EXPECT_EQ(window.Received()[1].text, kTwoBytes);
+    EXPECT_EQ(window.Received()[1].text.size(), 2u * 2 + 33);
+}
+
+TEST(ReadRawData, SendsNoReplyNotificationWhenRefusingTheCount) {
+    FakeChannel channel;
+    channel.QueueReply(Announcing(2000));
+    TraceRecorder window;
+    QelProtocol protocol(&channel, 1, 1, window.Window());
+    RawOutputs out;
+    EXPECT_EQ(protocol.ReadRawData(out.data.data(), out.length), 5027);
+    EXPECT_EQ(window.Received().size(), 1u);
+}
+#endif
+
+}  // namespace

@@ -26,6 +26,9 @@ public:
     int GetNextState(int state) { return m_protocol.GetNextState(state); }
     int VerifyCrc16() { return m_protocol.VerifyDownloadedDataWithCrc16Method(); }
     int VerifyFull() { return m_protocol.VerifyDownloadedDataWithFullMethod(); }
+    int ExtractRawData(unsigned char* reply, unsigned char (&data)[1024], std::uint16_t& length) {
+        return m_protocol.ExtractRawData(reply, data, length);
+    }
 
     const unsigned char* DataBuffer() const { return m_protocol.m_dataBuffer; }
     std::int32_t DataSize() const { return m_protocol.m_dataSize; }
