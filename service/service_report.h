@@ -1,0 +1,66 @@
+// The result of one service command, for a person (labelled lines) or, with /json, for a script
+// (one JSON object, on a line of its own, at the end).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "service_printer.h"
+
+namespace service {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitUsage = 1;   // bad command line or a local file that cannot be used
+inline constexpr int kExitFailed = 2;  // the device command failed, or its CRC16 did not match
+
+// How a command ended: success, a local problem, or a result code of the library.
+struct Outcome {
+    int exitStatus = kExitOk;
+    int result = 0;
+    std::string failure;
+
+    static Outcome Ok() { return {}; }
+    static Outcome Local(std::string what) { return {kExitUsage, 0, std::move(what)}; }
+    static Outcome Device(int result, std::string what) {
+        return {kExitFailed, result, std::move(what)};
+    }
+};
+
+struct HexNumber {
+    std::uint32_t value;
+    int digits;
+};
+
+class Report {
+  public:
+    using Value = std::variant<std::uint64_t, HexNumber, std::string, bool>;
+
+    Report(Printer& printer, bool json) : m_printer(printer), m_json(json) {}
+
+    bool Json() const { return m_json; }
+    // Shown to a person as it happens; a script gets only the final object.
+    void Progress(const std::string& text);
+    void Add(std::string key, std::string label, Value value);
+    // Prints the fields and how the command ended; returns the exit status.
+    int Finish(const std::string& command, const Outcome& outcome);
+
+  private:
+    struct Field {
+        std::string key;
+        std::string label;
+        Value value;
+    };
+    void FinishForPerson(const Outcome& outcome);
+    void FinishForScript(const std::string& command, const Outcome& outcome);
+
+    Printer& m_printer;
+    bool m_json;
+    std::vector<Field> m_fields;
+};
+
+// s as a JSON string literal, quotes included.
+std::string JsonString(const std::string& s);
+
+}  // namespace service
