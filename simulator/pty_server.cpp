@@ -1,0 +1,83 @@
+#include "pty_server.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "stop_signal.h"
+
+namespace qelsim {
+namespace {
+
+struct PtyPair {
+    int master = -1;
+    int slave = -1;  // held open by the device itself, so that the line never hangs up
+    std::string path;
+};
+
+bool OpenPty(PtyPair& pair) {
+    pair.master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (pair.master < 0 || grantpt(pair.master) != 0 || unlockpt(pair.master) != 0) {
+        return false;
+    }
+    const char* name = ptsname(pair.master);
+    if (name == nullptr) {
+        return false;
+    }
+    pair.path = name;
+    pair.slave = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (pair.slave < 0) {
+        return false;
+    }
+    // Raw until the other side sets its own mode: no echo of replies back into the device, no
+    // CR to line feed translation.
+    termios mode{};
+    tcgetattr(pair.slave, &mode);
+    cfmakeraw(&mode);
+    tcsetattr(pair.slave, TCSANOW, &mode);
+    fcntl(pair.master, F_SETFD, FD_CLOEXEC);
+    fcntl(pair.master, F_SETFL, fcntl(pair.master, F_GETFL) | O_NONBLOCK);
+    return true;
+}
+
+void ClosePty(PtyPair& pair) {
+    if (pair.slave >= 0) {
+        close(pair.slave);
+    }
+    if (pair.master >= 0) {
+        close(pair.master);
+    }
+}
+
+}  // namespace
+
+int ServePty(SimulatedDevice& simulated) {
+    PtyPair pair;
+    if (!OpenPty(pair)) {
+        std::perror("qel-sim: cannot open a pseudo-terminal");
+        ClosePty(pair);
+        return 1;
+    }
+    std::printf("pty %s\n", pair.path.c_str());
+    std::fflush(stdout);
+    int status = 0;
+    while (!StopRequested()) {
+        LineSession session(simulated, pair.master);
+        const SessionEnd end = session.Serve();
+        if (end == SessionEnd::kFailed) {
+            std::perror("qel-sim: the pseudo-terminal failed");
+            status = 1;
+            break;
+        }
+        // A hang-up or a transport fault: the line stays, a new session starts on it.
+        WaitUntil(std::chrono::steady_clock::now() + kPollInterval);
+    }
+    ClosePty(pair);
+    return status;
+}
+
+}  // namespace qelsim

@@ -1,0 +1,51 @@
+#include "sim_app.h"
+
+#include <iostream>
+
+#include "pty_server.h"
+#include "sim_options.h"
+#include "stop_signal.h"
+#include "tcp_server.h"
+
+namespace qelsim {
+
+int RunSimulator(const std::vector<std::string>& arguments) {
+    ParseResult parsed = ParseCommandLine(arguments);
+    if (!parsed.error.empty()) {
+        std::cerr << "qel-sim: " << parsed.error << "\n" << UsageText();
+        return 1;
+    }
+    SimOptions& options = parsed.options;
+    if (options.help) {
+        std::cout << UsageText() << std::flush;
+        return 0;
+    }
+    if (const std::string error = LoadBlockFiles(options); !error.empty()) {
+        std::cerr << "qel-sim: " << error << std::endl;
+        return 1;
+    }
+    SimOutputs outputs(options.logFile, options.dumpFile);
+    if (!outputs.LogOpen()) {
+        std::cerr << "qel-sim: cannot open the log " << options.logFile << std::endl;
+        return 1;
+    }
+    DeviceModel device(options.device);
+    SimulatedDevice simulated{device, outputs, options.line, false, std::nullopt};
+    device.SetBootObserver([&](const std::string& verdict) {
+        simulated.pendingBoot = verdict;
+        outputs.WriteDump(device.Memory());
+    });
+    InstallStopHandlers();
+    const int status = options.transport == Transport::kTcp
+                           ? ServeTcp(simulated, options.listenAddress, options.tcpPort)
+                           : ServePty(simulated);
+    if (simulated.pendingBoot) {
+        outputs.LogBoot(*simulated.pendingBoot);
+    }
+    if (!outputs.WriteDump(device.Memory())) {
+        return 1;
+    }
+    return status;
+}
+
+}  // namespace qelsim

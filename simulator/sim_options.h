@@ -1,0 +1,50 @@
+// Everything the qel-sim command line can say.
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "device_options.h"
+
+namespace qelsim {
+
+enum class Transport { kNone, kTcp, kPty };
+
+// Faults of the line rather than of the device.
+struct TransportFaults {
+    std::uint32_t closeAfterRequest = 0;  // TCP: close the connection once, after request N
+    std::uint32_t refuseConnections = 0;  // TCP: accept and close the first K connections
+    std::uint32_t replyDelayMs = 0;       // before every reply
+    std::uint32_t baud = 0;               // 10 bits a character, both ways; 0: full speed
+    std::set<std::uint32_t> lateReplies;  // held back until the next request has arrived
+};
+
+struct SimOptions {
+    Transport transport = Transport::kNone;
+    std::uint16_t tcpPort = 0;
+    std::string listenAddress = "127.0.0.1";
+    std::string dumpFile;
+    std::string logFile;
+    std::string configFile;  // 34 bytes
+    std::string dataFile;    // 93 bytes
+    std::string rawFile;     // 6 info bytes, value offset, encoding, then the data
+    DeviceOptions device;
+    TransportFaults line;
+    bool help = false;
+};
+
+struct ParseResult {
+    SimOptions options;
+    std::string error;  // empty when the command line was understood
+};
+
+ParseResult ParseCommandLine(const std::vector<std::string>& arguments);
+
+std::string UsageText();
+
+// Reads the block files named in the options into its device options; an error text, or empty.
+std::string LoadBlockFiles(SimOptions& options);
+
+}  // namespace qelsim

@@ -1,0 +1,80 @@
+#include "sim_outputs.h"
+
+#include <cstdio>
+#include <iostream>
+
+namespace qelsim {
+
+SimOutputs::SimOutputs(std::string logPath, std::string dumpPath)
+    : m_logPath(std::move(logPath)), m_dumpPath(std::move(dumpPath)) {
+    if (!m_logPath.empty()) {
+        m_log.open(m_logPath, std::ios::app);
+    }
+}
+
+std::string JsonString(const std::string& text) {
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+            quoted += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned char>(c));
+            quoted += escape;
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + '"';
+}
+
+void SimOutputs::LogRequest(std::size_t number, const RequestRecord& record,
+                            const std::string& lineFaults) {
+    std::string faults = record.faults;
+    if (!lineFaults.empty()) {
+        faults += (faults.empty() ? "" : ",") + lineFaults;
+    }
+    const std::string status = record.status ? std::to_string(*record.status) : "null";
+    WriteLine("{\"event\":\"request\",\"n\":" + std::to_string(number) + ",\"command\":" +
+              std::to_string(record.command) + ",\"id\":" + std::to_string(record.messageId) +
+              ",\"address\":" + std::to_string(record.address) +
+              ",\"length\":" + std::to_string(record.length) +
+              ",\"answered\":" + (record.answered ? "true" : "false") + ",\"status\":" + status +
+              ",\"faults\":" + JsonString(faults) + "}");
+}
+
+void SimOutputs::LogBoot(const std::string& verdict) {
+    std::cerr << "qel-sim: " << verdict << std::endl;
+    WriteLine("{\"event\":\"boot\",\"verdict\":" + JsonString(verdict) + "}");
+}
+
+void SimOutputs::WriteLine(const std::string& line) {
+    if (m_log.is_open()) {
+        m_log << line << '\n';
+        m_log.flush();
+    }
+}
+
+bool SimOutputs::WriteDump(std::span<const std::uint8_t> memory) const {
+    if (m_dumpPath.empty()) {
+        return true;
+    }
+    const std::string partial = m_dumpPath + ".partial";
+    {
+        std::ofstream file(partial, std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char*>(memory.data()),
+                   static_cast<std::streamsize>(memory.size()));
+        if (!file.good()) {
+            std::cerr << "qel-sim: cannot write " << partial << std::endl;
+            return false;
+        }
+    }
+    if (std::rename(partial.c_str(), m_dumpPath.c_str()) != 0) {
+        std::cerr << "qel-sim: cannot replace " << m_dumpPath << std::endl;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace qelsim
