@@ -1,1 +1,243 @@
-// Filled in by its issue.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine_replies.h"
+#include "fake_channel.h"
+#include "protocol_access.h"
+#include "trace_recorder.h"
+
+namespace {
+
+using engine_replies::Bytes;
+
+Bytes Counting(std::size_t size, std::uint8_t from) {
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<std::uint8_t>(from + i);
+    }
+    return bytes;
+}
+
+// One of the four operations: what it sends, how much it reads and what its reply is.
+struct BlockOperation {
+    const char* name;
+    std::uint8_t command;
+    int requestCharacters;
+    int readCharacters;
+    // Runs the operation; for reads, the record read into comes back through block.
+    std::function<int(QelProtocol&, Bytes& block)> run;
+    // The success reply for message id 2, and the request payload for writes.
+    std::function<std::string(std::uint8_t id)> goodReply;
+    Bytes payload;
+};
+
+const Bytes kConfiguration = Counting(34, 0x40);
+const Bytes kClock = Counting(16, 0xE0);
+
+const BlockOperation kOperations[] = {
+    {"ReadConfiguration",
+     0x02,
+     12,
+     81,
+     [](QelProtocol& p, Bytes& block) {
+         block.assign(34, 0xAA);
+         return p.ReadConfiguration(reinterpret_cast<_qel_configuration*>(block.data()));
+     },
+     [](std::uint8_t id) { return engine_replies::Block(0x02, id, kConfiguration); },
+     {}},
+    {"WriteConfiguration", 0x03, 80, 15,
+     [](QelProtocol& p, Bytes&) {
+         _qel_configuration configuration;
+         std::copy(kConfiguration.begin(), kConfiguration.end(), configuration.bytes);
+         return p.WriteConfiguration(&configuration);
+     },
+     [](std::uint8_t id) { return engine_replies::Status(0x03, id); }, kConfiguration},
+    {"ReadSystemTime",
+     0x06,
+     12,
+     45,
+     [](QelProtocol& p, Bytes& block) {
+         block.assign(16, 0xAA);
+         return p.ReadSystemTime(reinterpret_cast<_qel_system_time*>(block.data()));
+     },
+     [](std::uint8_t id) { return engine_replies::Block(0x06, id, kClock); },
+     {}},
+    {"WriteSystemTime", 0x08, 44, 15,
+     [](QelProtocol& p, Bytes&) {
+         _qel_system_time clock;
+         std::copy(kClock.begin(), kClock.end(), clock.bytes);
+         return p.WriteSystemTime(&clock);
+     },
+     [](std::uint8_t id) { return engine_replies::Status(0x08, id); }, kClock},
+};
+
+class BlockCommand : public testing::TestWithParam<BlockOperation> {
+  protected:
+    bool IsRead() const { return GetParam().payload.empty(); }
+    // The expected request text for message id 2.
+    std::string Request() const {
+        Bytes frame{0x5A, GetParam().command, 0x7D, 0x02};
+        frame.insert(frame.end(), GetParam().payload.begin(), GetParam().payload.end());
+        std::string text = engine_replies::Frame(frame);
+        text.pop_back();
+        return text;
+    }
+    const Bytes& Block() const { return GetParam().command == 0x02 ? kConfiguration : kClock; }
+};
+
+#ifndef _WIN32
+TEST_P(BlockCommand, SendsItsFrameReadsItsReplyAndNotifiesTheWindow) {
+    FakeChannel channel;
+    const std::string reply = GetParam().goodReply(2);
+    channel.QueueReply(reply);
+    TraceRecorder window;
+    QelProtocol protocol(&channel, 1, 1, window.Window());
+    Bytes block;
+    EXPECT_EQ(GetParam().run(protocol, block), 0);
+
+    EXPECT_EQ(channel.Writes(), (std::vector<std::string>{Request(), "\r"}));
+    EXPECT_EQ(static_cast<int>(channel.Writes()[0].size()), GetParam().requestCharacters);
+    ASSERT_EQ(channel.Calls().size(), 3u);
+    EXPECT_EQ(channel.Calls()[2].length, GetParam().readCharacters);
+    if (IsRead()) {
+        EXPECT_EQ(block, Block());
+    }
+
+    ASSERT_EQ(window.Received().size(), 2u);
+    EXPECT_EQ(window.Received()[0].message, 0x401u);
+    EXPECT_EQ(
+        window.Received()[0].wParam,
+        (static_cast<std::uintptr_t>(GetParam().requestCharacters) << 16) | GetParam().command);
+    EXPECT_EQ(window.Received()[0].text, Request());
+    EXPECT_EQ(window.Received()[1].message, 0x401u);
+    EXPECT_EQ(window.Received()[1].wParam, GetParam().command + 0x80u);
+    EXPECT_EQ(window.Received()[1].text, reply);
+}
+
+#endif
+
+TEST_P(BlockCommand, WithoutAWindowTheExchangeIsTheSame) {
+    FakeChannel channel;
+    channel.QueueReply(GetParam().goodReply(2));
+    QelProtocol protocol(&channel, 1, 1, nullptr);
+    Bytes block;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(GetParam().run(protocol, block), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(channel.Writes(), (std::vector<std::string>{Request(), "\r"}));
+}
+
+// A spoilt reply: the result, and a read leaves the caller's record as it was.
+struct ReplyFault {
+    const char* name;
+    std::function<std::string(std::string good)> spoil;
+    int result;
+};
+
+const ReplyFault kFaults[] = {
+    {"OtherStart", [](std::string t) { return t.replace(0, 2, "5B"); }, qel::kErrReplyStart},
+    {"OtherCode", [](std::string t) { return t.replace(2, 2, "81"); }, qel::kErrReplyCode},
+    {"OtherSeparator", [](std::string t) { return t.replace(4, 2, "7E"); },
+     qel::kErrReplySeparator},
+    {"EarlierId", [](std::string t) { return t.replace(6, 2, "01"); }, qel::kErrReplyMessageId},
+    {"NoCr", [](std::string t) { return t.replace(t.size() - 1, 1, "0"); },
+     qel::kErrReplyTerminator},
+    {"BadCrc",
+     [](std::string t) { return t.replace(t.size() - 2, 1, t[t.size() - 2] == 'F' ? "E" : "F"); },
+     qel::kErrReplyCrc},
+    {"NotHex", [](std::string t) { return t.replace(10, 1, "G"); }, qel::kErrReplyNotHex},
+};
+
+TEST_P(BlockCommand, ASpoiltReplyFailsWithTheFirstBrokenCheckAndKeepsTheRecord) {
+    for (const ReplyFault& fault : kFaults) {
+        SCOPED_TRACE(fault.name);
+        FakeChannel channel;
+        channel.QueueReply(fault.spoil(GetParam().goodReply(2)));
+        QelProtocol protocol(&channel, 1, 1, nullptr);
+        Bytes block;
+        EXPECT_EQ(GetParam().run(protocol, block), fault.result);
+        if (IsRead()) {
+            EXPECT_EQ(block, Bytes(block.size(), 0xAA));
+        }
+    }
+}
+
+TEST_P(BlockCommand, AcceptsLowerCaseDigits) {
+    std::string reply = GetParam().goodReply(2);
+    for (char& c : reply) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    FakeChannel channel;
+    channel.QueueReply(reply);
+    QelProtocol protocol(&channel, 1, 1, nullptr);
+    Bytes block;
+    EXPECT_EQ(GetParam().run(protocol, block), 0);
+    if (IsRead()) {
+        EXPECT_EQ(block, Block());
+    }
+}
+
+#ifndef _WIN32
+TEST_P(BlockCommand, AFailedWriteSuppressesTheFollowingStepsAndNotifications) {
+    for (int failing = 0; failing < 2; ++failing) {
+        FakeChannel channel;
+        channel.FailWrite(failing, 5024);
+        TraceRecorder window;
+        QelProtocol protocol(&channel, 1, 1, window.Window());
+        Bytes block;
+        EXPECT_EQ(GetParam().run(protocol, block), 5024);
+        EXPECT_EQ(static_cast<int>(channel.Calls().size()), failing + 1);
+        EXPECT_EQ(window.Received().size(), 1u);  // only the one before sending
+    }
+    FakeChannel silent;
+    TraceRecorder window;
+    QelProtocol protocol(&silent, 1, 1, window.Window());
+    Bytes block;
+    EXPECT_EQ(GetParam().run(protocol, block), FakeChannel::kSilentCode);
+    EXPECT_EQ(window.Received().size(), 1u);
+}
+
+#endif
+
+TEST_P(BlockCommand, UsesIdOneAfterId254) {
+    FakeChannel channel;
+    channel.QueueReply(GetParam().goodReply(1));
+    QelProtocol protocol(&channel, 1, 1, nullptr);
+    QelProtocolTestAccess(protocol).SetMsgId(254);
+    Bytes block;
+    EXPECT_EQ(GetParam().run(protocol, block), 0);
+    EXPECT_EQ(channel.Writes()[0].substr(6, 2), "01");
+}
+
+INSTANTIATE_TEST_SUITE_P(All, BlockCommand, testing::ValuesIn(kOperations),
+                         [](const testing::TestParamInfo<BlockOperation>& param) {
+                             return param.param.name;
+                         });
+
+TEST(ReadConfiguration, HandsOnANonZeroFourthByteAsTheFirstByteOfTheBlock) {
+    Bytes block = kConfiguration;
+    block[0] = 0x07;  // where other replies carry their status
+    FakeChannel channel;
+    channel.QueueReply(engine_replies::Block(0x02, 2, block));
+    QelProtocol protocol(&channel, 1, 1, nullptr);
+    _qel_configuration configuration{};
+    EXPECT_EQ(protocol.ReadConfiguration(&configuration), 0);
+    EXPECT_EQ(Bytes(configuration.bytes, configuration.bytes + 34), block);
+}
+
+TEST(WriteCommands, ARefusingStatusByteIs5007) {
+    FakeChannel channel;
+    channel.QueueReply(engine_replies::Status(0x08, 2, 1));
+    channel.QueueReply(engine_replies::Status(0x03, 3, 0x80));
+    QelProtocol protocol(&channel, 1, 1, nullptr);
+    const _qel_system_time clock{};
+    const _qel_configuration configuration{};
+    EXPECT_EQ(protocol.WriteSystemTime(&clock), qel::kErrReplyStatus);
+    EXPECT_EQ(protocol.WriteConfiguration(&configuration), qel::kErrReplyStatus);
+}
+
+}  // namespace
