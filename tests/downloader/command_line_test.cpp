@@ -44,6 +44,9 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"FileBeforePortAndChannel", {"/c=xyz"}, kNoFile},
         RefusedCase{"NoPort", {"/c=com", "/f=a.hex"}, kPortNotSet},
         RefusedCase{"EmptyPort", {"/c=com", "/f=a.hex", "/p="}, kPortNotSet},
+        RefusedCase{"DevicePathDoesNotStandInForPort",
+                    {"/c=com", "/f=a.hex", "/d=/dev/ttyUSB0"},
+                    kPortNotSet},
         RefusedCase{"PortBeforeChannel", {"/c=xyz", "/f=a.hex"}, kPortNotSet},
         RefusedCase{"PortZero", {"/c=com", "/f=a.hex", "/p=0"}, kPortNotPositive},
         RefusedCase{"PortWithoutDigits", {"/c=com", "/f=a.hex", "/p=abc"}, kPortNotPositive},
@@ -153,18 +156,6 @@ INSTANTIATE_TEST_SUITE_P(
                     ModeCase{"verify", 1, 3}, ModeCase{"V", 1, 3}, ModeCase{"r", 1, 4},
                     ModeCase{"Reset", 1, 4}, ModeCase{"b", 1, 5}, ModeCase{"BLIND", 1, 5},
                     ModeCase{"x", 1, 1}, ModeCase{"ab", 1, 1}));
-
-TEST(AcceptedOptions, NoVerifyOrModeOptionGivesCrcAndAllSteps) {
-    const auto settings = Accepted({"/c=com", "/p=1", "/f=a.hex"});
-    EXPECT_EQ(settings.verifyMethod, 1);
-    EXPECT_EQ(settings.runMode, 1);
-}
-
-TEST(AcceptedOptions, UnknownParameterIsSkipped) {
-    const auto settings = Accepted({"/c=com", "extra", "/p=1", "/f=a.hex"},
-                                   "\nWARNING: Unknown parameter [EXTRA]. Ignore it.");
-    EXPECT_EQ(settings.port, 1);
-}
 
 }  // namespace
 }  // namespace orvane_test

@@ -54,6 +54,7 @@ TEST_F(DriverTest, FailedOpensCountAsAttemptsButNotAsTransmissions) {
     EXPECT_EQ(channel->CountOf(Kind::kClose), 98);
 }
 
+// The image of the fixture starts at 0x3000, the lowest address a download may start at.
 TEST_F(DriverTest, SerialDownloadOpensWithPortAndOneSecondTimeout) {
     m_settings.runMode = orvane::kRunModeResetOnly;
     auto channel = std::make_shared<OpeningFakeChannel>(ChannelKind::kSerial);
@@ -66,6 +67,7 @@ TEST_F(DriverTest, SerialDownloadOpensWithPortAndOneSecondTimeout) {
                          "\nOpen communication channel (attempt #1)...\nConnecting COM7 ...",
                          "\nDone.\nTransmitte Data. Attempt #1."}));
     EXPECT_TRUE(EndsWith(result.output, kDownloaded));
+    EXPECT_EQ(CountOf(result.output, "First Address"), 0);
     EXPECT_EQ(channel->serialParams.port, 7);
     EXPECT_EQ(channel->serialParams.timeout, 1000);
     EXPECT_EQ(channel->CountOf(Kind::kOpen), 1);
@@ -126,12 +128,6 @@ TEST_F(SocketStartTest, SocketLibraryThatDoesNotStartEndsBeforeAnyOpen) {
     EXPECT_EQ(m_channel->CountOf(Kind::kOpen), 0);
 }
 
-TEST_F(SocketStartTest, SerialNeedsNoSockets) {
-    const RunResult result = RunRecordingSocketStart();
-    EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_EQ(g_socketStarts, 0);
-}
-
 TEST_F(DriverTest, ChannelThatCannotBeMadeEndsAtOnce) {
     const RunResult result = Run(nullptr);
     EXPECT_EQ(result.output, "\nERROR: Cannot create specified communication channel.");
@@ -160,17 +156,6 @@ TEST_F(DriverTest, ImageBelowTheLoaderIsRefusedAfterLoading) {
                          "\nThe HEX is not suitable for remote downloading. Exit.\n"));
     EXPECT_EQ(CountOf(result.output, "\nPrepare data buffer..."), 0);
     EXPECT_TRUE(channel->Calls().empty());
-}
-
-TEST_F(DriverTest, ImageAtTheLowestDownloadAddressIsAccepted) {
-    m_settings.runMode = orvane::kRunModeResetOnly;
-    auto channel = std::make_shared<OpeningFakeChannel>(ChannelKind::kSerial);
-    channel->QueueReply(ResetReply(2));
-    const RunResult result = Run(channel);
-
-    EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_EQ(CountOf(result.output, "First Address"), 0);
-    EXPECT_TRUE(InOrder(result.output, {"\nPrepare data buffer...", kDownloaded}));
 }
 
 // A loader that reports a range holding no data, which no image can be built from.
