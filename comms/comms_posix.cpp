@@ -1,0 +1,376 @@
+// POSIX back end of CComms: termios, raw 8N1-style lines without flow control, poll for waits.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstring>
+
+#include "comms.h"
+
+namespace {
+
+constexpr std::intptr_t kNoHandle = -1;
+constexpr unsigned long kDefaultTimeoutMilliseconds = 1000;
+// No buffer can hold more; larger counts come from a negative length turned unsigned.
+constexpr unsigned long kLargestCount = static_cast<unsigned long>(LONG_MAX);
+
+struct BaudRate {
+    std::int32_t bitsPerSecond;
+    speed_t speed;
+};
+
+constexpr BaudRate kBaudRates[] = {
+    {50, B50},         {75, B75},     {110, B110},   {134, B134},     {150, B150},
+    {200, B200},       {300, B300},   {600, B600},   {1200, B1200},   {1800, B1800},
+    {2400, B2400},     {4800, B4800}, {9600, B9600}, {19200, B19200}, {38400, B38400},
+#ifdef B57600
+    {57600, B57600},
+#endif
+#ifdef B115200
+    {115200, B115200},
+#endif
+#ifdef B230400
+    {230400, B230400},
+#endif
+#ifdef B460800
+    {460800, B460800},
+#endif
+#ifdef B921600
+    {921600, B921600},
+#endif
+};
+
+bool SpeedFor(std::int32_t bitsPerSecond, speed_t* speed) {
+    for (const BaudRate& rate : kBaudRates) {
+        if (rate.bitsPerSecond == bitsPerSecond) {
+            *speed = rate.speed;
+            return true;
+        }
+    }
+    return false;
+}
+
+tcflag_t CharacterSizeFor(std::int32_t dataBits) {
+    switch (dataBits) {
+        case 5:
+            return CS5;
+        case 6:
+            return CS6;
+        case 7:
+            return CS7;
+        default:
+            return CS8;
+    }
+}
+
+bool SettingsSupported(const comm_settings& settings, bool portIndexUsed) {
+    speed_t speed;
+    return (!portIndexUsed || settings.port >= 0) && SpeedFor(settings.baud, &speed) &&
+           settings.dataBits >= 5 && settings.dataBits <= 8 &&
+           (settings.parity == kCommsParityNone || settings.parity == kCommsParityOdd ||
+            settings.parity == kCommsParityEven) &&
+           (settings.stopBits == kCommsStopBitsOne || settings.stopBits == kCommsStopBitsTwo);
+}
+
+tcflag_t LineFlagsFor(const comm_settings& settings) {
+    tcflag_t flags = CharacterSizeFor(settings.dataBits) | CLOCAL | CREAD;
+    if (settings.parity != kCommsParityNone) {
+        flags |= PARENB;
+    }
+    if (settings.parity == kCommsParityOdd) {
+        flags |= PARODD;
+    }
+    if (settings.stopBits == kCommsStopBitsTwo) {
+        flags |= CSTOPB;
+    }
+    return flags;
+}
+
+constexpr tcflag_t kLineFlagsMask = CSIZE | PARENB | PARODD | CSTOPB | CLOCAL | CREAD;
+
+void MakeRaw(termios* attributes, const comm_settings& settings) {
+    attributes->c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR |
+                                                  IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK);
+    attributes->c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    attributes->c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    attributes->c_cflag &= ~kLineFlagsMask;
+#ifdef CRTSCTS
+    attributes->c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+#endif
+    attributes->c_cflag |= LineFlagsFor(settings);
+    // Reads never block in the driver: every wait is a poll against the caller's deadline.
+    attributes->c_cc[VMIN] = 0;
+    attributes->c_cc[VTIME] = 0;
+}
+
+long long NowMilliseconds() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// A time-out far beyond any real wait counts as that far, never as a deadline in the past.
+long long DeadlineAfter(long long milliseconds) {
+    constexpr long long kLongestWait = 1000LL * 60 * 60 * 24 * 365;
+    return NowMilliseconds() +
+           (milliseconds < 0 || milliseconds > kLongestWait ? kLongestWait : milliseconds);
+}
+
+int RemainingMilliseconds(long long deadline) {
+    long long remaining = deadline - NowMilliseconds();
+    if (remaining <= 0) {
+        return 0;
+    }
+    return remaining > INT_MAX ? INT_MAX : static_cast<int>(remaining);
+}
+
+// >0 ready (revents filled), 0 deadline passed, <0 the wait failed.
+int PollUntil(int fd, short events, long long deadline, short* revents) {
+    for (;;) {
+        pollfd entry{fd, events, 0};
+        int result = poll(&entry, 1, RemainingMilliseconds(deadline));
+        if (result < 0 && errno == EINTR) {
+            continue;
+        }
+        *revents = entry.revents;
+        return result;
+    }
+}
+
+long long TimeoutAsMilliseconds(unsigned long milliseconds) {
+    return milliseconds > static_cast<unsigned long>(INT_MAX)
+               ? INT_MAX
+               : static_cast<long long>(milliseconds);
+}
+
+int Descriptor(std::intptr_t handle) {
+    return static_cast<int>(handle);
+}
+
+// Time the bytes need on the wire at the given rate: start, data, parity and stop bits each.
+long long WireMilliseconds(unsigned long count, const comm_settings& settings) {
+    long long bitsPerCharacter = 1 + settings.dataBits + (settings.parity != 0 ? 1 : 0) +
+                                 (settings.stopBits == kCommsStopBitsTwo ? 2 : 1);
+    long long baud = settings.baud > 0 ? settings.baud : 1;
+    return (static_cast<long long>(count) * bitsPerCharacter * 1000 + baud - 1) / baud;
+}
+
+}  // namespace
+
+CComms::CComms()
+    : m_handle(kNoHandle),
+      m_settings{},
+      m_timeoutMilliseconds(kDefaultTimeoutMilliseconds),
+      m_ready(false),
+      m_simulateNotReady(false) {}
+
+CComms::~CComms() {
+    Deinstall();
+}
+
+CComms::CComms(const CComms& other) : CComms() {
+    *this = other;
+}
+
+CComms& CComms::operator=(const CComms& other) {
+    if (this == &other) {
+        return *this;
+    }
+    Deinstall();
+    m_settings = other.m_settings;
+    m_timeoutMilliseconds = other.m_timeoutMilliseconds;
+    m_simulateNotReady = other.m_simulateNotReady;
+    m_devicePath = other.m_devicePath;
+    if (other.m_handle != kNoHandle) {
+        int copy = fcntl(Descriptor(other.m_handle), F_DUPFD_CLOEXEC, 0);
+        m_handle = copy >= 0 ? copy : kNoHandle;
+    }
+    m_ready = m_handle != kNoHandle && other.m_ready;
+    return *this;
+}
+
+void CComms::SetDevicePath(const char* path) {
+    m_devicePath = path != nullptr ? path : "";
+}
+
+std::string CComms::DevicePathFor(std::int32_t portIndex) const {
+    if (!m_devicePath.empty()) {
+        return m_devicePath;
+    }
+    return "/dev/ttyS" + std::to_string(portIndex);
+}
+
+int CComms::SetCommPort(const comm_settings* settings) {
+    Deinstall();
+    if (settings == nullptr || !SettingsSupported(*settings, m_devicePath.empty())) {
+        return kCommsErrBadSettings;
+    }
+    m_settings = *settings;
+    int result = OpenDevice(DevicePathFor(settings->port));
+    if (result == kCommsOk) {
+        result = ApplyLineSettings(*settings);
+    }
+    if (result != kCommsOk) {
+        Deinstall();
+        return result;
+    }
+    m_ready = !m_simulateNotReady && LineRunsSettings(*settings);
+    return kCommsOk;
+}
+
+int CComms::OpenDevice(const std::string& path) {
+    // Non-blocking: opening must not wait for a carrier, and writes are bounded by poll.
+    int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return errno == EBUSY ? kCommsErrBusy : kCommsErrOpen;
+    }
+    m_handle = fd;
+    if (!isatty(fd)) {
+        return kCommsErrSetup;
+    }
+    // TIOCEXCL keeps other openers out (root excepted); the lock also tells two users of this
+    // library apart when one of them runs as root.
+    ioctl(fd, TIOCEXCL);
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        return errno == EWOULDBLOCK ? kCommsErrBusy : kCommsErrSetup;
+    }
+    return kCommsOk;
+}
+
+int CComms::ApplyLineSettings(const comm_settings& settings) {
+    int fd = Descriptor(m_handle);
+    termios attributes{};
+    speed_t speed = B0;
+    SpeedFor(settings.baud, &speed);
+    if (tcgetattr(fd, &attributes) != 0) {
+        return kCommsErrSetup;
+    }
+    MakeRaw(&attributes, settings);
+    if (cfsetispeed(&attributes, speed) != 0 || cfsetospeed(&attributes, speed) != 0 ||
+        tcsetattr(fd, TCSANOW, &attributes) != 0 || tcflush(fd, TCIOFLUSH) != 0) {
+        return kCommsErrSetup;
+    }
+    return kCommsOk;
+}
+
+bool CComms::LineRunsSettings(const comm_settings& settings) const {
+    termios attributes{};
+    speed_t speed = B0;
+    SpeedFor(settings.baud, &speed);
+    if (tcgetattr(Descriptor(m_handle), &attributes) != 0) {
+        return false;
+    }
+    return (attributes.c_cflag & kLineFlagsMask) == LineFlagsFor(settings) &&
+           cfgetospeed(&attributes) == speed;
+}
+
+void CComms::SetTimeOut(unsigned long milliseconds) {
+    m_timeoutMilliseconds = milliseconds;
+}
+
+int CComms::IsInitialized() const {
+    return m_handle != kNoHandle && m_ready ? 1 : 0;
+}
+
+int CComms::Read(unsigned char* buffer, unsigned long count) {
+    if (m_handle == kNoHandle) {
+        return kCommsErrNotOpen;
+    }
+    if ((buffer == nullptr && count > 0) || count > kLargestCount) {
+        return kCommsErrBadBuffer;
+    }
+    const long long deadline = DeadlineAfter(TimeoutAsMilliseconds(m_timeoutMilliseconds));
+    int fd = Descriptor(m_handle);
+    unsigned long received = 0;
+    while (received < count) {
+        short revents = 0;
+        int waited = PollUntil(fd, POLLIN, deadline, &revents);
+        if (waited == 0) {
+            return kCommsErrReadTimeout;
+        }
+        if (waited < 0 || (revents & POLLIN) == 0) {
+            return kCommsErrRead;
+        }
+        // Asking for no more than is missing leaves later bytes in the port.
+        ssize_t got = read(fd, buffer + received, count - received);
+        if (got < 0 && (errno == EAGAIN || errno == EINTR)) {
+            continue;
+        }
+        if (got <= 0) {
+            return kCommsErrRead;  // with poll reporting data, 0 means the line hung up
+        }
+        received += static_cast<unsigned long>(got);
+    }
+    return kCommsOk;
+}
+
+int CComms::Write(const unsigned char* data, unsigned long count) {
+    if (m_handle == kNoHandle) {
+        return kCommsErrNotOpen;
+    }
+    if ((data == nullptr && count > 0) || count > kLargestCount) {
+        return kCommsErrBadBuffer;
+    }
+    const long long deadline = DeadlineAfter(TimeoutAsMilliseconds(m_timeoutMilliseconds) +
+                                             WireMilliseconds(count, m_settings));
+    int fd = Descriptor(m_handle);
+    unsigned long sent = 0;
+    while (sent < count) {
+        ssize_t written = write(fd, data + sent, count - sent);
+        if (written > 0) {
+            sent += static_cast<unsigned long>(written);
+            continue;
+        }
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            return kCommsErrWrite;
+        }
+        int result = WaitUntilWritable(deadline);
+        if (result != kCommsOk) {
+            return result;
+        }
+    }
+    return kCommsOk;
+}
+
+int CComms::WaitUntilWritable(long long deadlineMilliseconds) {
+    short revents = 0;
+    int waited = PollUntil(Descriptor(m_handle), POLLOUT, deadlineMilliseconds, &revents);
+    if (waited == 0) {
+        return kCommsErrWriteTimeout;
+    }
+    if (waited < 0 || (revents & POLLOUT) == 0) {
+        return kCommsErrWrite;
+    }
+    return kCommsOk;
+}
+
+int CComms::Deinstall() {
+    if (m_handle != kNoHandle) {
+        close(Descriptor(m_handle));  // releases the lock with the descriptor
+        m_handle = kNoHandle;
+    }
+    m_ready = false;
+    return kCommsOk;
+}
+
+int CComms::PurgeRcvBuffer() {
+    if (m_handle == kNoHandle) {
+        return kCommsErrNotOpen;
+    }
+    return tcflush(Descriptor(m_handle), TCIFLUSH) == 0 ? kCommsOk : kCommsErrPurge;
+}
+
+int CComms::PurgeTransmitBuffer() {
+    if (m_handle == kNoHandle) {
+        return kCommsErrNotOpen;
+    }
+    return tcflush(Descriptor(m_handle), TCOFLUSH) == 0 ? kCommsOk : kCommsErrPurge;
+}

@@ -1,0 +1,355 @@
+// Windows back end of CComms: a COM port through CreateFile, its line through the DCB (no flow
+// control of any kind), and every wait through COMMTIMEOUTS set for what is left of the call's
+// one deadline.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <chrono>
+#include <climits>
+#include <cstring>
+
+#include "comms.h"
+
+namespace {
+
+constexpr std::intptr_t kNoHandle = -1;  // INVALID_HANDLE_VALUE
+constexpr unsigned long kDefaultTimeoutMilliseconds = 1000;
+// No buffer can hold more; larger counts come from a negative length turned unsigned.
+constexpr unsigned long kLargestCount = static_cast<unsigned long>(LONG_MAX);
+// ReadFile and WriteFile take a DWORD count; a larger call goes in pieces of this size.
+constexpr unsigned long kLargestPiece = 1UL << 30;
+
+HANDLE AsHandle(std::intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+bool SettingsSupported(const comm_settings& settings, bool portIndexUsed) {
+    return (!portIndexUsed || settings.port >= 0) && settings.baud > 0 && settings.dataBits >= 5 &&
+           settings.dataBits <= 8 &&
+           (settings.parity == kCommsParityNone || settings.parity == kCommsParityOdd ||
+            settings.parity == kCommsParityEven) &&
+           (settings.stopBits == kCommsStopBitsOne || settings.stopBits == kCommsStopBitsTwo);
+}
+
+BYTE ParityFor(std::int32_t parity) {
+    switch (parity) {
+        case kCommsParityOdd:
+            return ODDPARITY;
+        case kCommsParityEven:
+            return EVENPARITY;
+        default:
+            return NOPARITY;
+    }
+}
+
+BYTE StopBitsFor(std::int32_t stopBits) {
+    return stopBits == kCommsStopBitsTwo ? TWOSTOPBITS : ONESTOPBIT;
+}
+
+// Raw binary line: no hardware or software flow control, no character replacement, and an error
+// on the line does not stop reads and writes until someone clears it.
+void MakeRaw(DCB* line, const comm_settings& settings) {
+    line->BaudRate = static_cast<DWORD>(settings.baud);
+    line->ByteSize = static_cast<BYTE>(settings.dataBits);
+    line->Parity = ParityFor(settings.parity);
+    line->StopBits = StopBitsFor(settings.stopBits);
+    line->fBinary = TRUE;
+    line->fParity = settings.parity != kCommsParityNone ? TRUE : FALSE;
+    line->fOutxCtsFlow = FALSE;
+    line->fOutxDsrFlow = FALSE;
+    line->fDtrControl = DTR_CONTROL_ENABLE;
+    line->fDsrSensitivity = FALSE;
+    line->fTXContinueOnXoff = TRUE;
+    line->fOutX = FALSE;
+    line->fInX = FALSE;
+    line->fErrorChar = FALSE;
+    line->fNull = FALSE;
+    line->fRtsControl = RTS_CONTROL_ENABLE;
+    line->fAbortOnError = FALSE;
+}
+
+bool LineMatches(const DCB& line, const comm_settings& settings) {
+    return line.BaudRate == static_cast<DWORD>(settings.baud) &&
+           line.ByteSize == settings.dataBits && line.Parity == ParityFor(settings.parity) &&
+           line.StopBits == StopBitsFor(settings.stopBits) && !line.fOutxCtsFlow &&
+           !line.fOutxDsrFlow && !line.fOutX && !line.fInX;
+}
+
+long long NowMilliseconds() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// A time-out far beyond any real wait counts as that far, never as a deadline in the past.
+long long DeadlineAfter(long long milliseconds) {
+    constexpr long long kLongestWait = 1000LL * 60 * 60 * 24 * 365;
+    return NowMilliseconds() +
+           (milliseconds < 0 || milliseconds > kLongestWait ? kLongestWait : milliseconds);
+}
+
+// What is left until the deadline, as a COMMTIMEOUTS constant: 0 once it has passed, and never
+// MAXDWORD, which some drivers read as "no time-out".
+DWORD RemainingMilliseconds(long long deadline) {
+    const long long remaining = deadline - NowMilliseconds();
+    if (remaining <= 0) {
+        return 0;
+    }
+    constexpr long long kLargest = static_cast<long long>(MAXDWORD) - 1;
+    return static_cast<DWORD>(remaining > kLargest ? kLargest : remaining);
+}
+
+long long TimeoutAsMilliseconds(unsigned long milliseconds) {
+    return milliseconds > static_cast<unsigned long>(INT_MAX)
+               ? INT_MAX
+               : static_cast<long long>(milliseconds);
+}
+
+// Time the bytes need on the wire at the given rate: start, data, parity and stop bits each.
+long long WireMilliseconds(unsigned long count, const comm_settings& settings) {
+    long long bitsPerCharacter = 1 + settings.dataBits + (settings.parity != 0 ? 1 : 0) +
+                                 (settings.stopBits == kCommsStopBitsTwo ? 2 : 1);
+    long long baud = settings.baud > 0 ? settings.baud : 1;
+    return (static_cast<long long>(count) * bitsPerCharacter * 1000 + baud - 1) / baud;
+}
+
+// One total time-out for the next ReadFile: no interval limit and no per-byte part, so that the
+// call returns when its count is complete or the time is up, whichever comes first. With no time
+// left, it takes only what has already arrived.
+bool LimitNextRead(HANDLE port, DWORD milliseconds) {
+    COMMTIMEOUTS timeouts{};
+    if (milliseconds == 0) {
+        timeouts.ReadIntervalTimeout = MAXDWORD;
+    } else {
+        timeouts.ReadTotalTimeoutConstant = milliseconds;
+    }
+    return SetCommTimeouts(port, &timeouts) != FALSE;
+}
+
+bool LimitNextWrite(HANDLE port, DWORD milliseconds) {
+    COMMTIMEOUTS timeouts{};
+    timeouts.WriteTotalTimeoutConstant = milliseconds;
+    return SetCommTimeouts(port, &timeouts) != FALSE;
+}
+
+DWORD PieceOf(unsigned long missing) {
+    return static_cast<DWORD>(missing > kLargestPiece ? kLargestPiece : missing);
+}
+
+// A line error (a framing or parity fault) must not leave the port refusing further work.
+void ClearLineErrors(HANDLE port) {
+    DWORD errors = 0;
+    ClearCommError(port, &errors, nullptr);
+}
+
+}  // namespace
+
+CComms::CComms()
+    : m_handle(kNoHandle),
+      m_settings{},
+      m_timeoutMilliseconds(kDefaultTimeoutMilliseconds),
+      m_ready(false),
+      m_simulateNotReady(false) {}
+
+CComms::~CComms() {
+    Deinstall();
+}
+
+CComms::CComms(const CComms& other) : CComms() {
+    *this = other;
+}
+
+CComms& CComms::operator=(const CComms& other) {
+    if (this == &other) {
+        return *this;
+    }
+    Deinstall();
+    m_settings = other.m_settings;
+    m_timeoutMilliseconds = other.m_timeoutMilliseconds;
+    m_simulateNotReady = other.m_simulateNotReady;
+    m_devicePath = other.m_devicePath;
+    if (other.m_handle != kNoHandle) {
+        HANDLE copy = INVALID_HANDLE_VALUE;
+        const HANDLE self = GetCurrentProcess();
+        if (DuplicateHandle(self, AsHandle(other.m_handle), self, &copy, 0, FALSE,
+                            DUPLICATE_SAME_ACCESS)) {
+            m_handle = reinterpret_cast<std::intptr_t>(copy);
+        }
+    }
+    m_ready = m_handle != kNoHandle && other.m_ready;
+    return *this;
+}
+
+void CComms::SetDevicePath(const char* path) {
+    m_devicePath = path != nullptr ? path : "";
+}
+
+// COM1 to COM9 also open under their bare names, but only the device namespace reaches COM10
+// and above, so every port goes through it.
+std::string CComms::DevicePathFor(std::int32_t portIndex) const {
+    constexpr const char* kDeviceNamespace = "\\\\.\\";
+    if (!m_devicePath.empty()) {
+        if (m_devicePath.rfind(kDeviceNamespace, 0) == 0) {
+            return m_devicePath;
+        }
+        return kDeviceNamespace + m_devicePath;
+    }
+    return std::string(kDeviceNamespace) + "COM" + std::to_string(portIndex + 1LL);
+}
+
+int CComms::SetCommPort(const comm_settings* settings) {
+    Deinstall();
+    if (settings == nullptr || !SettingsSupported(*settings, m_devicePath.empty())) {
+        return kCommsErrBadSettings;
+    }
+    m_settings = *settings;
+    int result = OpenDevice(DevicePathFor(settings->port));
+    if (result == kCommsOk) {
+        result = ApplyLineSettings(*settings);
+    }
+    if (result != kCommsOk) {
+        Deinstall();
+        return result;
+    }
+    m_ready = !m_simulateNotReady && LineRunsSettings(*settings);
+    return kCommsOk;
+}
+
+int CComms::OpenDevice(const std::string& path) {
+    // No sharing: a COM port has one user at a time, and Windows turns a second one away.
+    HANDLE port = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (port == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ? kCommsErrBusy
+                                                                                : kCommsErrOpen;
+    }
+    m_handle = reinterpret_cast<std::intptr_t>(port);
+    DCB line{};
+    line.DCBlength = sizeof line;
+    if (GetCommState(port, &line) == FALSE) {
+        return kCommsErrSetup;  // opened, but not a serial port
+    }
+    return kCommsOk;
+}
+
+int CComms::ApplyLineSettings(const comm_settings& settings) {
+    const HANDLE port = AsHandle(m_handle);
+    DCB line{};
+    line.DCBlength = sizeof line;
+    if (GetCommState(port, &line) == FALSE) {
+        return kCommsErrSetup;
+    }
+    MakeRaw(&line, settings);
+    if (SetCommState(port, &line) == FALSE ||
+        PurgeComm(port, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR) == FALSE) {
+        return kCommsErrSetup;
+    }
+    ClearLineErrors(port);
+    return kCommsOk;
+}
+
+bool CComms::LineRunsSettings(const comm_settings& settings) const {
+    DCB line{};
+    line.DCBlength = sizeof line;
+    if (GetCommState(AsHandle(m_handle), &line) == FALSE) {
+        return false;
+    }
+    return LineMatches(line, settings);
+}
+
+void CComms::SetTimeOut(unsigned long milliseconds) {
+    m_timeoutMilliseconds = milliseconds;
+}
+
+int CComms::IsInitialized() const {
+    return m_handle != kNoHandle && m_ready ? 1 : 0;
+}
+
+// ReadFile may return success with fewer bytes than asked when its time-out ends it: only the
+// count it reports has arrived, so the call goes on for the rest until the deadline.
+int CComms::Read(unsigned char* buffer, unsigned long count) {
+    if (m_handle == kNoHandle) {
+        return kCommsErrNotOpen;
+    }
+    if ((buffer == nullptr && count > 0) || count > kLargestCount) {
+        return kCommsErrBadBuffer;
+    }
+    const HANDLE port = AsHandle(m_handle);
+    const long long deadline = DeadlineAfter(TimeoutAsMilliseconds(m_timeoutMilliseconds));
+    unsigned long received = 0;
+    while (received < count) {
+        const DWORD remaining = RemainingMilliseconds(deadline);
+        if (!LimitNextRead(port, remaining)) {
+            return kCommsErrRead;
+        }
+        DWORD got = 0;
+        if (ReadFile(port, buffer + received, PieceOf(count - received), &got, nullptr) == FALSE) {
+            ClearLineErrors(port);
+            return kCommsErrRead;
+        }
+        received += got;
+        if (got == 0 && remaining == 0) {
+            return kCommsErrReadTimeout;
+        }
+    }
+    return kCommsOk;
+}
+
+int CComms::Write(const unsigned char* data, unsigned long count) {
+    if (m_handle == kNoHandle) {
+        return kCommsErrNotOpen;
+    }
+    if ((data == nullptr && count > 0) || count > kLargestCount) {
+        return kCommsErrBadBuffer;
+    }
+    const HANDLE port = AsHandle(m_handle);
+    const long long deadline = DeadlineAfter(TimeoutAsMilliseconds(m_timeoutMilliseconds) +
+                                             WireMilliseconds(count, m_settings));
+    unsigned long sent = 0;
+    while (sent < count) {
+        const DWORD remaining = RemainingMilliseconds(deadline);
+        if (remaining == 0) {
+            return kCommsErrWriteTimeout;
+        }
+        if (!LimitNextWrite(port, remaining)) {
+            return kCommsErrWrite;
+        }
+        DWORD written = 0;
+        if (WriteFile(port, data + sent, PieceOf(count - sent), &written, nullptr) == FALSE) {
+            ClearLineErrors(port);
+            return kCommsErrWrite;
+        }
+        sent += written;
+    }
+    return kCommsOk;
+}
+
+int CComms::Deinstall() {
+    if (m_handle != kNoHandle) {
+        CloseHandle(AsHandle(m_handle));
+        m_handle = kNoHandle;
+    }
+    m_ready = false;
+    return kCommsOk;
+}
+
+int CComms::PurgeRcvBuffer() {
+    if (m_handle == kNoHandle) {
+        return kCommsErrNotOpen;
+    }
+    return PurgeComm(AsHandle(m_handle), PURGE_RXABORT | PURGE_RXCLEAR) != FALSE ? kCommsOk
+                                                                                 : kCommsErrPurge;
+}
+
+int CComms::PurgeTransmitBuffer() {
+    if (m_handle == kNoHandle) {
+        return kCommsErrNotOpen;
+    }
+    return PurgeComm(AsHandle(m_handle), PURGE_TXABORT | PURGE_TXCLEAR) != FALSE ? kCommsOk
+                                                                                 : kCommsErrPurge;
+}
