@@ -1,1 +1,467 @@
-// Filled in by its issue.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "device_model.h"
+#include "expected_image.h"
+#include "fake_channel.h"
+#include "protocol_access.h"
+#include "sim_channel.h"
+#include "sleep_recorder.h"
+
+namespace {
+
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+
+constexpr std::uint32_t kFirst = 0x3000;
+
+// 500 bytes of firmware: an application image of three pages, two of them data pages.
+expected::Firmware SmallFirmware(std::uint32_t length = 500) {
+    expected::Firmware firmware;
+    for (std::uint32_t i = 0; i < length; ++i) {
+        firmware.image[kFirst + i] = static_cast<std::uint8_t>(i * 13 + 1);
+    }
+    firmware.first = kFirst;
+    firmware.end = kFirst + length;
+    return firmware;
+}
+
+std::string Hex(unsigned value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%x", value);
+    return text;
+}
+
+// A device model on an in-process channel and a protocol object with a prepared image.
+struct Rig {
+    explicit Rig(int verifyMethod, int runMode, std::uint32_t length = 500)
+        : firmware(SmallFirmware(length)),
+          image(expected::ApplicationImage(firmware)),
+          protocol(&channel, verifyMethod, runMode, nullptr),
+          access(protocol) {
+        CaptureStdout();
+        const int prepared = protocol.PrepareDataBuffer(
+            reinterpret_cast<char*>(firmware.image.data()), static_cast<int>(firmware.first),
+            static_cast<int>(firmware.end));
+        GetCapturedStdout();
+        EXPECT_EQ(prepared, 0);
+    }
+
+    // The device already holds the image, as after an earlier download.
+    void Preload() { std::copy(image.begin(), image.end(), device.Memory().begin() + 0x40000); }
+    std::vector<std::uint8_t> DeviceImage() const {
+        const auto begin = device.Memory().begin() + 0x40000;
+        return {begin, begin + static_cast<std::ptrdiff_t>(image.size())};
+    }
+    int Execute(std::string* printed) {
+        CaptureStdout();
+        const int result = protocol.Execute();
+        *printed = GetCapturedStdout();
+        return result;
+    }
+    // The requests the device received: command, and the record's address and length in hex.
+    std::vector<std::string> Requests(std::size_t from = 0) const {
+        std::vector<std::string> log;
+        for (std::size_t i = from; i < device.Requests().size(); ++i) {
+            const qelsim::RequestRecord& r = device.Requests()[i];
+            std::string entry = Hex(r.command);
+            if (r.command == 0x18 || r.command == 0x1A) {
+                entry += "@" + Hex(r.address);
+            } else if (r.command == 0x1C) {
+                entry += "@" + Hex(r.address) + "/" + Hex(r.length);
+            }
+            log.push_back(entry);
+        }
+        return log;
+    }
+    unsigned ImageCrc() const { return expected::Crc16Arc(image.data(), image.size()); }
+
+    expected::Firmware firmware;
+    std::vector<std::uint8_t> image;
+    qelsim::DeviceModel device;
+    SimChannel channel{device};
+    QelProtocol protocol;
+    QelProtocolTestAccess access;
+};
+
+// The lines each step prints when it succeeds, for the three-page image.
+std::string ClearLines(int attempt) {
+    return "\nStart Firmware Upgrade. Attempt #" + std::to_string(attempt) +
+           "\nDBG: Clear Page at 0x40000\nClear Header Page. ec = 0";
+}
+std::string PageLines(const char* address) {
+    return std::string("\nDBG: Write Page at 0x") + address + "\nWrite Page. ec = 0";
+}
+std::string HeaderLines(int verifyMethod) {
+    return std::string("\nDBG: Write Page at 0x40000\nWrite Header Page. ec = 0\nVerify Method: ") +
+           (verifyMethod == 2 ? "FULL" : "CRC16");
+}
+std::string CrcLines(unsigned crc, int ec = 0, unsigned deviceCrc = 0xFFFFFFFF) {
+    return "\nDBG: Verify with CRC16\nCRC DATA: 0x" + Hex(crc) + "\nCRC RESP: 0x" +
+           Hex(deviceCrc == 0xFFFFFFFF ? crc : deviceCrc) +
+           "\nVerify Downloaded Data (CRC16). ec = " + std::to_string(ec);
+}
+const std::string kFullLines =
+    "\nDBG: Verify with reading all data back\nDBG: Read Page at 0x40000"
+    "\nDBG: Read Page at 0x40100\nDBG: Read Page at 0x40200\nVerify Downloaded Data (FULL). ec = 0";
+const std::string kResetLines = "\nDBG: Reset Device\nReset Remote Device. ec = 0";
+const std::string kCheckLines = "\nCheck Remote Device State ...\nReading Device System Time ...";
+
+const std::vector<std::string> kWrites = {"18@40000", "18@40100", "18@40200", "18@40000"};
+const std::string kCrcRequest = "1c@40000/300";
+const std::vector<std::string> kReads = {"1a@40000", "1a@40100", "1a@40200"};
+
+std::vector<std::string> Join(std::initializer_list<std::vector<std::string>> parts) {
+    std::vector<std::string> all;
+    for (const auto& part : parts) {
+        all.insert(all.end(), part.begin(), part.end());
+    }
+    return all;
+}
+
+struct SequenceRow {
+    int runMode;
+    int verifyMethod;
+    std::vector<std::string> requests;
+    std::string (*lines)(unsigned crc);
+    std::vector<unsigned long> pauses;
+};
+
+const SequenceRow kRows[] = {
+    {1,
+     1,
+     Join({kWrites, {kCrcRequest, "a"}}),
+     [](unsigned crc) {
+         return ClearLines(1) + PageLines("40100") + PageLines("40200") + HeaderLines(1) +
+                CrcLines(crc) + kResetLines;
+     },
+     {}},
+    {1,
+     2,
+     Join({kWrites, {kCrcRequest}, kReads, {"a"}}),
+     [](unsigned crc) {
+         return ClearLines(1) + PageLines("40100") + PageLines("40200") + HeaderLines(2) +
+                CrcLines(crc) + kFullLines + kResetLines;
+     },
+     {}},
+    {2,
+     1,
+     kWrites,
+     [](unsigned) {
+         return ClearLines(1) + PageLines("40100") + PageLines("40200") + HeaderLines(1);
+     },
+     {}},
+    {2,
+     2,
+     kWrites,
+     [](unsigned) {
+         return ClearLines(1) + PageLines("40100") + PageLines("40200") + HeaderLines(2);
+     },
+     {}},
+    {3, 1, {kCrcRequest}, [](unsigned crc) { return CrcLines(crc); }, {}},
+    {3,
+     2,
+     Join({{kCrcRequest}, kReads}),
+     [](unsigned crc) { return CrcLines(crc) + kFullLines; },
+     {}},
+    {4, 1, {"a"}, [](unsigned) { return kResetLines; }, {}},
+    {4, 2, {"a"}, [](unsigned) { return kResetLines; }, {}},
+    {5,
+     1,
+     Join({kWrites, {kCrcRequest, "a", "6"}}),
+     [](unsigned crc) {
+         return ClearLines(1) + PageLines("40100") + PageLines("40200") + HeaderLines(1) +
+                CrcLines(crc) + kResetLines + kCheckLines;
+     },
+     {10000}},
+    {5,
+     2,
+     Join({kWrites, {kCrcRequest}, kReads, {"a", "6"}}),
+     [](unsigned crc) {
+         return ClearLines(1) + PageLines("40100") + PageLines("40200") + HeaderLines(2) +
+                CrcLines(crc) + kFullLines + kResetLines + kCheckLines;
+     },
+     {10000}},
+};
+
+class SequenceTable : public testing::TestWithParam<SequenceRow> {};
+
+TEST_P(SequenceTable, SendsTheRequestsOfItsRowAndPrintsTheirLines) {
+    const SequenceRow& row = GetParam();
+    SleepRecorder sleeps;
+    Rig rig(row.verifyMethod, row.runMode);
+    rig.Preload();
+    std::string printed;
+    EXPECT_EQ(rig.Execute(&printed), 0);
+    EXPECT_EQ(rig.Requests(), row.requests);
+    EXPECT_EQ(printed, row.lines(rig.ImageCrc()));
+    EXPECT_EQ(SleepRecorder::Pauses(), row.pauses);
+    EXPECT_EQ(rig.access.UpgradeState(), 0);
+    // Every request carries a new message id.
+    for (std::size_t i = 0; i < rig.device.Requests().size(); ++i) {
+        EXPECT_EQ(rig.device.Requests()[i].messageId, i + 2);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(RunModesAndVerifyMethods, SequenceTable, testing::ValuesIn(kRows),
+                         [](const testing::TestParamInfo<SequenceRow>& param) {
+                             return "RunMode" + std::to_string(param.param.runMode) + "Verify" +
+                                    std::to_string(param.param.verifyMethod);
+                         });
+
+TEST(UpgradeSequence, LeavesTheApplicationImageInTheDeviceAndItBoots) {
+    Rig rig(2, 1, 3000);
+    std::string printed;
+    EXPECT_EQ(rig.Execute(&printed), 0);
+    EXPECT_EQ(rig.DeviceImage(), rig.image);
+    EXPECT_EQ(rig.device.LastBootVerdict(), "boot ok");
+    EXPECT_EQ(rig.device.ResetCount(), 1u);
+}
+
+TEST(UpgradeSequence, AnImageOfOnePageGoesFromTheClearedHeaderStraightToTheHeaderPage) {
+    Rig rig(1, 1, 3);
+    std::string printed;
+    EXPECT_EQ(rig.Execute(&printed), 0);
+    EXPECT_EQ(rig.Requests(),
+              (std::vector<std::string>{"18@40000", "18@40000", "1c@40000/100", "a"}));
+    EXPECT_EQ(printed.find("Write Page."), std::string::npos);
+    EXPECT_NE(printed.find("\nClear Header Page. ec = 0\nDBG: Write Page at 0x40000"),
+              std::string::npos);
+    EXPECT_EQ(rig.DeviceImage(), rig.image);
+    EXPECT_EQ(rig.device.LastBootVerdict(), "boot ok");
+}
+
+TEST(UpgradeSequence, AnUnknownRunModeRunsEveryStep) {
+    for (int runMode : {0, 6, -1}) {
+        Rig rig(1, runMode);
+        std::string printed;
+        EXPECT_EQ(rig.Execute(&printed), 0);
+        EXPECT_EQ(rig.Requests(), Join({kWrites, {kCrcRequest, "a"}})) << runMode;
+    }
+}
+
+TEST(UpgradeSequence, ResumesAtTheDataPageThatFailed) {
+    Rig rig(1, 1);
+    rig.device.Options().failWriteAddress = 0x40200;
+    std::string printed;
+    EXPECT_EQ(rig.Execute(&printed), qel::kErrReplyStatus);
+    EXPECT_EQ(rig.access.UpgradeState(), 2);
+    EXPECT_EQ(rig.access.PageAddress(), 0x40200u);
+    EXPECT_EQ(printed, ClearLines(1) + PageLines("40100") +
+                           "\nDBG: Write Page at 0x40200"
+                           "\nDBG: Write Page Failed. Reply STATUS byte is bad."
+                           "\nWrite Page. ec = 5007");
+
+    rig.device.Options().failWriteAddress.reset();
+    const std::size_t before = rig.device.Requests().size();
+    EXPECT_EQ(rig.Execute(&printed), 0);
+    EXPECT_EQ(rig.Requests(before),
+              (std::vector<std::string>{"18@40200", "18@40000", kCrcRequest, "a"}));
+    EXPECT_EQ(printed.find("Attempt"), std::string::npos);
+    EXPECT_EQ(rig.device.LastBootVerdict(), "boot ok");
+}
+
+TEST(UpgradeSequence, ResumesTheReadBackAtThePageThatCouldNotBeRead) {
+    Rig rig(2, 1);
+    rig.device.Options().failStatusRequests = {7};  // the read of 0x40100
+    std::string printed;
+    EXPECT_EQ(rig.Execute(&printed), qel::kErrReplyStatus);
+    EXPECT_EQ(rig.access.UpgradeState(), 6);
+    EXPECT_EQ(rig.access.PageAddress(), 0x40100u);
+
+    const std::size_t before = rig.device.Requests().size();
+    EXPECT_EQ(rig.Execute(&printed), 0);
+    EXPECT_EQ(rig.Requests(before), (std::vector<std::string>{"1a@40100", "1a@40200", "a"}));
+}
+
+TEST(UpgradeSequence, ResumesTheReadBackAtThePageThatDiffered) {
+    Rig rig(2, 1);
+    rig.Preload();
+    rig.device.Memory()[0x40205] ^= 0x5A;
+    rig.access.SetUpgradeState(6);
+    rig.access.SetPageAddress(0x40100);
+    std::string printed;
+    EXPECT_EQ(rig.Execute(&printed), qel::kErrImageCorrupted);
+    EXPECT_EQ(rig.access.UpgradeState(), 6);
+    EXPECT_EQ(rig.access.PageAddress(), 0x40200u);
+    EXPECT_EQ(printed,
+              "\nDBG: Verify with reading all data back\nDBG: Read Page at 0x40100"
+              "\nDBG: Read Page at 0x40200"
+              "\nERROR: Block at address 0x40200 contains corrupted data."
+              "\nByte at position 5 is not the same as original one.\nOriginal: 0x" +
+                  Hex(rig.image[0x205]) + "\nUploaded: 0x" + Hex(rig.image[0x205] ^ 0x5Au) +
+                  "\nVerify Downloaded Data (FULL). ec = 5011");
+
+    rig.device.Memory()[0x40205] ^= 0x5A;
+    const std::size_t before = rig.device.Requests().size();
+    EXPECT_EQ(rig.Execute(&printed), 0);
+    EXPECT_EQ(rig.Requests(before), (std::vector<std::string>{"1a@40200", "a"}));
+}
+
+TEST(UpgradeSequence, ADifferentDeviceCrcEndsTheSequenceWith5008) {
+    Rig rig(1, 1);
+    rig.device.Options().lieAboutCrc16 = true;
+    std::string printed;
+    EXPECT_EQ(rig.Execute(&printed), qel::kErrImageCrcMismatch);
+    EXPECT_EQ(rig.Requests(), Join({kWrites, {kCrcRequest}}));
+    const std::string tail = CrcLines(rig.ImageCrc(), 5008, rig.ImageCrc() ^ 0xFFFF);
+    EXPECT_EQ(printed.substr(printed.size() - tail.size()), tail);
+    EXPECT_EQ(rig.access.UpgradeState(), 5);
+}
+
+TEST(UpgradeSequence, BlindModePassesOverFailedStepsAndEndsWhenTheDeviceAnswers) {
+    SleepRecorder sleeps;
+    Rig rig(1, 5);
+    rig.device.Options().failWriteAddress = 0x40100;
+    std::string printed;
+    EXPECT_EQ(rig.Execute(&printed), 0);
+    EXPECT_EQ(rig.Requests(), Join({kWrites, {kCrcRequest, "a", "6"}}));
+    EXPECT_NE(printed.find("\nWrite Page. ec = 5007" + PageLines("40200")), std::string::npos);
+    // The skipped page makes the CRC16 differ; the reset and the check still run.
+    EXPECT_NE(
+        printed.find("\nVerify Downloaded Data (CRC16). ec = 5008" + kResetLines + kCheckLines),
+        std::string::npos);
+    EXPECT_EQ(rig.access.UpgradeState(), 0);
+}
+
+TEST(UpgradeSequence, BlindModeStartsAgainWhenTheDeviceStaysSilentAfterItsReset) {
+    SleepRecorder sleeps;
+    Rig rig(1, 5);
+    rig.device.Options().silentRequestsAfterReset = 10;
+    // Only the first reset is followed by silence.
+    rig.device.SetBootObserver(
+        [&rig](const std::string&) { rig.device.Options().silentRequestsAfterReset = 0; });
+    std::string printed;
+    EXPECT_EQ(rig.Execute(&printed), 0);
+
+    int silentClockReads = 0;
+    for (const auto& request : rig.device.Requests()) {
+        silentClockReads += request.command == 0x06 && !request.answered;
+    }
+    EXPECT_EQ(silentClockReads, 10);
+    std::vector<unsigned long> pauses{10000};
+    pauses.insert(pauses.end(), 9, 60000);
+    pauses.push_back(10000);  // before the check of the second attempt
+    EXPECT_EQ(SleepRecorder::Pauses(), pauses);
+
+    std::string check = "\nCheck Remote Device State ...";
+    for (int read = 1; read <= 10; ++read) {
+        check += "\nReading Device System Time ...\nReading Device System Time Failed.";
+        if (read < 10) {
+            check += "\nWait 1 minute and try again.";
+        }
+    }
+    check +=
+        "\nIt is hopeless :(\nTry to upgrade firmware again.\nStart Firmware Upgrade. Attempt #2";
+    EXPECT_NE(printed.find(kResetLines + check), std::string::npos);
+    EXPECT_EQ(rig.device.ResetCount(), 2u);
+    EXPECT_EQ(rig.device.LastBootVerdict(), "boot ok");
+}
+
+TEST(UpgradeSequence, BlindModeStopsOnceTheSocketCannotSend) {
+    FakeChannel channel;
+    channel.FailWrite(0, qel::kErrWrite);
+    QelProtocol protocol(&channel, 1, 5, nullptr);
+    QelProtocolTestAccess access(protocol);
+    std::vector<char> firmware(0x80000, 0);
+    CaptureStdout();
+    protocol.PrepareDataBuffer(firmware.data(), 0x3000, 0x3100);
+    GetCapturedStdout();
+    CaptureStdout();
+    EXPECT_EQ(protocol.Execute(), qel::kErrWrite);
+    EXPECT_EQ(GetCapturedStdout(),
+              "\nStart Firmware Upgrade. Attempt #1\nDBG: Clear Page at 0x40000"
+              "\nClear Header Page. ec = 5024\nCannot write data to socket. Socket is not valid.");
+    EXPECT_EQ(access.UpgradeState(), 2);  // the state that was to run next
+    EXPECT_EQ(channel.Calls().size(), 1u);
+}
+
+TEST(UpgradeSequence, OtherRunModesReturnASendFailureAtOnce) {
+    FakeChannel channel;
+    channel.FailWrite(0, qel::kErrWrite);
+    QelProtocol protocol(&channel, 1, 1, nullptr);
+    std::vector<char> firmware(0x80000, 0);
+    CaptureStdout();
+    protocol.PrepareDataBuffer(firmware.data(), 0x3000, 0x3100);
+    EXPECT_EQ(protocol.Execute(), qel::kErrWrite);
+    const std::string printed = GetCapturedStdout();
+    EXPECT_EQ(printed.find("Cannot write data to socket"), std::string::npos);
+    EXPECT_NE(printed.find("\nClear Header Page. ec = 5024"), std::string::npos);
+}
+
+TEST(UpgradeSequence, ResetOnlyAndVerifyOnlyIgnoreTheStoredState) {
+    Rig reset(1, 4);
+    reset.access.SetUpgradeState(2);
+    std::string printed;
+    EXPECT_EQ(reset.Execute(&printed), 0);
+    EXPECT_EQ(reset.Requests(), (std::vector<std::string>{"a"}));
+
+    Rig verify(1, 3);
+    verify.device.Options().lieAboutCrc16 = true;
+    verify.access.SetUpgradeState(3);
+    EXPECT_EQ(verify.Execute(&printed), qel::kErrImageCrcMismatch);
+    EXPECT_EQ(verify.Requests(), (std::vector<std::string>{kCrcRequest}));
+}
+
+TEST(UpgradeSequence, WithoutAnApplicationImageNothingIsSent) {
+    for (int runMode : {1, 2, 3, 5}) {
+        FakeChannel channel;
+        QelProtocol protocol(&channel, 2, runMode, nullptr);
+        CaptureStdout();
+        EXPECT_EQ(protocol.Execute(), qel::kErrNoImage) << runMode;
+        EXPECT_EQ(GetCapturedStdout(), "");
+        EXPECT_TRUE(channel.Calls().empty());
+    }
+    // The reset needs no image.
+    FakeChannel channel;
+    channel.QueueReply("5A8A7D02006DE3\r");
+    QelProtocol protocol(&channel, 1, 4, nullptr);
+    CaptureStdout();
+    EXPECT_EQ(protocol.Execute(), 0);
+    EXPECT_EQ(GetCapturedStdout(), kResetLines);
+}
+
+struct Transition {
+    int runMode;
+    int verifyMethod;
+    std::vector<int> next;  // for the states 0 to 8
+};
+
+class NextState : public testing::TestWithParam<Transition> {};
+
+TEST_P(NextState, FollowsTheRunModeAndVerifyMethod) {
+    QelProtocol protocol(nullptr, GetParam().verifyMethod, GetParam().runMode, nullptr);
+    QelProtocolTestAccess access(protocol);
+    for (int state = 0; state <= 8; ++state) {
+        EXPECT_EQ(access.GetNextState(state), GetParam().next[state]) << "state " << state;
+    }
+    EXPECT_EQ(access.GetNextState(-3), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, NextState,
+                         testing::Values(Transition{1, 1, {0, 2, 3, 5, 0, 4, 4, 0, 0}},
+                                         Transition{1, 2, {0, 2, 3, 5, 0, 6, 4, 0, 0}},
+                                         Transition{2, 1, {0, 2, 3, 0, 0, 4, 4, 0, 0}},
+                                         Transition{3, 1, {0, 2, 3, 5, 0, 0, 0, 0, 0}},
+                                         Transition{3, 2, {0, 2, 3, 5, 0, 6, 0, 0, 0}},
+                                         Transition{4, 1, {0, 2, 3, 5, 0, 4, 4, 0, 0}},
+                                         Transition{5, 1, {0, 2, 3, 5, 7, 4, 4, 0, 0}},
+                                         Transition{5, 7, {0, 2, 3, 5, 7, 4, 4, 0, 0}}));
+
+TEST(UpgradeSequence, ResetUpgradeStartsOverAndKeepsImageAndMessageId) {
+    Rig rig(1, 1);
+    rig.access.SetUpgradeState(6);
+    rig.access.SetPageAddress(0x40300);
+    rig.access.SetMsgId(77);
+    const unsigned char* image = rig.access.DataBuffer();
+    rig.protocol.ResetUpgrade();
+    EXPECT_EQ(rig.access.UpgradeState(), 0);
+    EXPECT_EQ(rig.access.PageAddress(), 0x40000u);
+    EXPECT_EQ(rig.access.MsgId(), 77);
+    EXPECT_EQ(rig.access.DataBuffer(), image);
+}
+
+}  // namespace
