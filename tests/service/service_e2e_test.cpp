@@ -1,0 +1,83 @@
+// qel-service against the real qel-sim after the real Orvane has downloaded an image into it.
+#include "e2e_fixture.h"
+
+namespace e2e {
+namespace {
+
+ProgramRun RunService(const std::vector<std::string>& arguments) {
+    ChildProcess program(QEL_SERVICE_PATH, arguments);
+    ProgramRun run;
+    run.exitStatus = program.Wait(60s);
+    run.output = program.Output();
+    return run;
+}
+
+std::vector<std::uint8_t> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST_F(EndToEnd, ServiceReadsBackWhatOrvaneWroteAndTheCrc16Matches) {
+    const std::string port = StartSimulator({});
+    ASSERT_FALSE(port.empty());
+    const std::string hexFile = Example("blinky.hex");
+    const ProgramRun download = DownloadOverTcp(port, hexFile, {"/m=p"});
+    ASSERT_EQ(download.exitStatus, 0) << download.output;
+
+    const std::vector<std::uint8_t> image = ExpectedApplicationImage(hexFile);
+    ASSERT_FALSE(image.empty());
+    const std::string size = std::to_string(image.size());
+    const std::vector<std::string> channel = {"/c=tcp", "/i=127.0.0.1", "/p=" + port};
+    auto withChannel = [&channel](std::vector<std::string> command) {
+        command.insert(command.begin(), channel.begin(), channel.end());
+        return command;
+    };
+
+    const std::string readBack = TempPath("read-back.bin");
+    const ProgramRun read = RunService(withChannel({"read-mem", "0x40000", size, readBack}));
+    ASSERT_EQ(read.exitStatus, 0) << read.output;
+    EXPECT_TRUE(ReadFile(readBack) == image) << "the range read back differs from the image";
+
+    const ProgramRun crc = RunService(withChannel({"/json", "crc", "0x40000", size, readBack}));
+    EXPECT_EQ(crc.exitStatus, 0) << crc.output;
+    EXPECT_TRUE(Contains(crc.output, "\"ok\":true")) << crc.output;
+    EXPECT_TRUE(Contains(crc.output, "\"match\":true")) << crc.output;
+
+    // A file that differs from the device in one byte has another CRC16.
+    std::vector<std::uint8_t> changed = image;
+    changed.back() ^= 0x01;
+    const std::string changedFile = TempPath("changed.bin");
+    std::ofstream(changedFile, std::ios::binary)
+        .write(reinterpret_cast<const char*>(changed.data()),
+               static_cast<std::streamsize>(changed.size()));
+    const ProgramRun mismatch = RunService(withChannel({"crc", "0x40000", size, changedFile}));
+    EXPECT_EQ(mismatch.exitStatus, 2) << mismatch.output;
+    EXPECT_TRUE(Contains(mismatch.output, "ec=5008")) << mismatch.output;
+
+    ExpectImageInMemory(StopSimulatorAndReadMemory(), image);
+}
+
+TEST_F(EndToEnd, ServiceReportsAClosedPortWithItsResultCode) {
+    const std::string port = StartSimulator({});
+    ASSERT_FALSE(port.empty());
+    m_simulator->Stop(10s);
+    const ProgramRun run =
+        RunService({"/c=tcp", "/i=127.0.0.1", "/p=" + port, "/json", "read-config"});
+    EXPECT_EQ(run.exitStatus, 2) << run.output;
+    EXPECT_TRUE(Contains(run.output, "\"ok\":false")) << run.output;
+    EXPECT_TRUE(Contains(run.output, "\"error\":\"Cannot open communication channel.\""))
+        << run.output;
+}
+
+TEST_F(EndToEnd, ServiceRunsOverASerialDeviceNamedByItsPath) {
+    const std::string pty = StartSimulator({}, true);
+    ASSERT_FALSE(pty.empty());
+    const ProgramRun run = RunService({"/c=com", "/p=1", "/d=" + pty, "/json", "read-clock"});
+    EXPECT_EQ(run.exitStatus, 0) << run.output;
+    // Whatever the channel printed first, the object is the last line.
+    const std::string last = run.output.substr(run.output.rfind('\n', run.output.size() - 2) + 1);
+    EXPECT_EQ(last.rfind("{\"command\":\"read-clock\",\"ok\":true", 0), 0u) << run.output;
+}
+
+}  // namespace
+}  // namespace e2e
