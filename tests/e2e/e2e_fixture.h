@@ -1,0 +1,139 @@
+// Runs the real qel-sim and the real Orvane as processes: the simulator on a free loopback port or
+// a pseudo-terminal, the program against it, then the simulator's memory dump for comparison.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "expected_image.h"
+
+namespace e2e {
+
+using namespace std::chrono_literals;
+
+inline constexpr std::uint32_t kImageBase = 0x40000;
+
+struct ProgramRun {
+    std::optional<int> exitStatus;
+    std::string output;
+};
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/qel-e2e-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+    }
+
+    void TearDown() override {
+        m_simulator.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(m_dir, ignored);
+    }
+
+    std::string TempPath(const std::string& name) const { return (m_dir / name).string(); }
+
+    // Starts qel-sim with a dump file and the given extra options; returns the port, or the pty
+    // path, from its first line.
+    std::string StartSimulator(const std::vector<std::string>& options, bool pty = false) {
+        std::vector<std::string> arguments = options;
+        if (pty) {
+            arguments.push_back("--pty");
+        } else {
+            arguments.insert(arguments.end(), {"--tcp", "0"});
+        }
+        arguments.insert(arguments.end(), {"--dump", DumpPath(), "--log", TempPath("sim.log")});
+        m_simulator = std::make_unique<ChildProcess>(QEL_SIM_PATH, arguments);
+        EXPECT_TRUE(m_simulator->Started());
+        const auto line = m_simulator->ReadLine(10s);
+        EXPECT_TRUE(line.has_value()) << "qel-sim printed no readiness line";
+        if (!line) {
+            return {};
+        }
+        const auto lastSpace = line->rfind(' ');
+        std::string where = line->substr(lastSpace + 1);
+        if (!pty) {
+            where = where.substr(where.rfind(':') + 1);
+        }
+        return where;
+    }
+
+    static ProgramRun RunOrvane(const std::vector<std::string>& arguments,
+                                std::chrono::seconds limit = 120s) {
+        ChildProcess program(ORVANE_PATH, arguments);
+        ProgramRun run;
+        run.exitStatus = program.Wait(limit);
+        run.output = program.Output();
+        return run;
+    }
+
+    ProgramRun DownloadOverTcp(const std::string& port, const std::string& file,
+                               const std::vector<std::string>& extra = {}) {
+        std::vector<std::string> arguments = {"/c=tcp", "/i=127.0.0.1", "/p=" + port,
+                                              "/f=" + file};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        return RunOrvane(arguments);
+    }
+
+    // Ends the simulator (which writes its dump) and returns its memory.
+    std::vector<std::uint8_t> StopSimulatorAndReadMemory() {
+        if (m_simulator) {
+            EXPECT_TRUE(m_simulator->Stop(10s).has_value());
+        }
+        std::ifstream dump(DumpPath(), std::ios::binary);
+        return {std::istreambuf_iterator<char>(dump), std::istreambuf_iterator<char>()};
+    }
+
+    std::string SimulatorLog() const {
+        std::ifstream log(TempPath("sim.log"));
+        return {std::istreambuf_iterator<char>(log), std::istreambuf_iterator<char>()};
+    }
+
+    static std::vector<std::uint8_t> ExpectedApplicationImage(const std::string& hexFile) {
+        const auto firmware = expected::ReadHex(hexFile);
+        EXPECT_TRUE(firmware.has_value()) << hexFile;
+        return firmware ? expected::ApplicationImage(*firmware) : std::vector<std::uint8_t>{};
+    }
+
+    static void ExpectImageInMemory(const std::vector<std::uint8_t>& memory,
+                                    const std::vector<std::uint8_t>& image) {
+        ASSERT_GE(memory.size(), kImageBase + image.size());
+        const std::vector<std::uint8_t> stored(memory.begin() + kImageBase,
+                                               memory.begin() + kImageBase + image.size());
+        EXPECT_TRUE(stored == image) << "the device does not hold the application image";
+    }
+
+    std::string DumpPath() const { return TempPath("memory.bin"); }
+
+    std::filesystem::path m_dir;
+    std::unique_ptr<ChildProcess> m_simulator;
+};
+
+inline std::string Example(const std::string& name) {
+    return std::string(QEL_EXAMPLES_DIR) + "/" + name;
+}
+
+inline bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+inline int Count(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+}  // namespace e2e
