@@ -1,0 +1,186 @@
+// The qel-sim command line.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "sim_options.h"
+
+namespace {
+
+qelsim::ParseResult Parse(std::vector<std::string> arguments) {
+    return qelsim::ParseCommandLine(arguments);
+}
+
+TEST(SimOptions, EveryOptionTogether) {
+    const auto result = Parse({"--tcp",
+                               "0",
+                               "--listen",
+                               "127.0.0.2",
+                               "--memory-size",
+                               "512K",
+                               "--dump",
+                               "d.bin",
+                               "--log",
+                               "l.json",
+                               "--drop-reply",
+                               "3,5",
+                               "--drop-reply",
+                               "9",
+                               "--corrupt-reply",
+                               "4",
+                               "--wrong-id",
+                               "6",
+                               "--fail-status",
+                               "7",
+                               "--fail-write-at",
+                               "0x40100",
+                               "--lie-crc",
+                               "--silent-after-reset",
+                               "1.5",
+                               "--silent-requests-after-reset",
+                               "forever",
+                               "--close-after",
+                               "8",
+                               "--refuse-connections",
+                               "2",
+                               "--reply-delay",
+                               "20",
+                               "--baud",
+                               "9600",
+                               "--late-reply",
+                               "11"});
+    ASSERT_EQ(result.error, "");
+    const auto& o = result.options;
+    EXPECT_EQ(o.transport, qelsim::Transport::kTcp);
+    EXPECT_EQ(o.tcpPort, 0);
+    EXPECT_EQ(o.listenAddress, "127.0.0.2");
+    EXPECT_EQ(o.device.memorySize, 512U * 1024);
+    EXPECT_EQ(o.dumpFile, "d.bin");
+    EXPECT_EQ(o.logFile, "l.json");
+    EXPECT_EQ(o.device.dropReplies, (std::set<std::uint32_t>{3, 5, 9}));
+    EXPECT_EQ(o.device.corruptReplies, (std::set<std::uint32_t>{4}));
+    EXPECT_EQ(o.device.wrongIdReplies, (std::set<std::uint32_t>{6}));
+    EXPECT_EQ(o.device.failStatusRequests, (std::set<std::uint32_t>{7}));
+    EXPECT_EQ(o.device.failWriteAddress, 0x40100U);
+    EXPECT_TRUE(o.device.lieAboutCrc16);
+    EXPECT_EQ(o.device.silentTimeAfterReset, std::chrono::milliseconds(1500));
+    EXPECT_EQ(o.device.silentRequestsAfterReset, qelsim::kForever);
+    EXPECT_EQ(o.line.closeAfterRequest, 8U);
+    EXPECT_EQ(o.line.refuseConnections, 2U);
+    EXPECT_EQ(o.line.replyDelayMs, 20U);
+    EXPECT_EQ(o.line.baud, 9600U);
+    EXPECT_EQ(o.line.lateReplies, (std::set<std::uint32_t>{11}));
+}
+
+TEST(SimOptions, PtyAndDefaults) {
+    const auto result = Parse({"--pty"});
+    ASSERT_EQ(result.error, "");
+    EXPECT_EQ(result.options.transport, qelsim::Transport::kPty);
+    EXPECT_EQ(result.options.listenAddress, "127.0.0.1");
+    EXPECT_EQ(result.options.device.memorySize, 1U << 20);
+    EXPECT_TRUE(result.options.device.dropReplies.empty());
+}
+
+TEST(SimOptions, HelpNeedsNoTransport) {
+    const auto result = Parse({"--help"});
+    EXPECT_EQ(result.error, "");
+    EXPECT_TRUE(result.options.help);
+}
+
+struct BadLine {
+    std::vector<std::string> arguments;
+    std::string error;
+};
+
+class RefusedCommandLine : public testing::TestWithParam<BadLine> {};
+
+TEST_P(RefusedCommandLine, SaysWhy) {
+    EXPECT_EQ(Parse(GetParam().arguments).error, GetParam().error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, RefusedCommandLine,
+    testing::Values(BadLine{{}, "name a transport: --tcp PORT or --pty"},
+                    BadLine{{"--tcp"}, "--tcp needs a value PORT"},
+                    BadLine{{"--tcp", "65536"}, "bad value for --tcp: 65536"},
+                    BadLine{{"--tcp", "x"}, "bad value for --tcp: x"},
+                    BadLine{{"--pty", "--frobnicate"}, "unknown option --frobnicate"},
+                    BadLine{{"--pty", "--drop-reply", "0"}, "bad value for --drop-reply: 0"},
+                    BadLine{{"--pty", "--drop-reply", "3,"}, "bad value for --drop-reply: 3,"},
+                    BadLine{{"--pty", "--memory-size", "0"}, "bad value for --memory-size: 0"},
+                    BadLine{{"--pty", "--memory-size", "1G"}, "bad value for --memory-size: 1G"},
+                    BadLine{{"--pty", "--silent-after-reset", "-1"},
+                            "bad value for --silent-after-reset: -1"},
+                    BadLine{{"--pty", "--baud", "0"}, "bad value for --baud: 0"},
+                    BadLine{{"--pty", "--close-after", "0"}, "bad value for --close-after: 0"}));
+
+TEST(SimOptions, UsageListsEveryOption) {
+    const std::string usage = qelsim::UsageText();
+    for (const char* name : {"--tcp",
+                             "--listen",
+                             "--pty",
+                             "--memory-size",
+                             "--dump",
+                             "--log",
+                             "--config-file",
+                             "--data-file",
+                             "--raw-file",
+                             "--drop-reply",
+                             "--corrupt-reply",
+                             "--wrong-id",
+                             "--fail-status",
+                             "--fail-write-at",
+                             "--lie-crc",
+                             "--silent-after-reset",
+                             "--silent-requests-after-reset",
+                             "--close-after",
+                             "--refuse-connections",
+                             "--reply-delay",
+                             "--baud",
+                             "--late-reply",
+                             "--help"}) {
+        EXPECT_NE(usage.find(std::string("  ") + name + " "), std::string::npos) << name;
+    }
+}
+
+class BlockFiles : public testing::Test {
+  protected:
+    std::string Write(const std::string& name, std::size_t size, std::uint8_t fill) {
+        const std::string path = testing::TempDir() + "qelsim_" + name;
+        std::ofstream(path, std::ios::binary) << std::string(size, static_cast<char>(fill));
+        m_paths.push_back(path);
+        return path;
+    }
+    void TearDown() override {
+        for (const auto& path : m_paths) {
+            std::remove(path.c_str());
+        }
+    }
+    std::vector<std::string> m_paths;
+};
+
+TEST_F(BlockFiles, LoadIntoTheDevice) {
+    auto options = Parse({"--pty"}).options;
+    options.configFile = Write("config", 34, 0x31);
+    options.dataFile = Write("data", 93, 0x32);
+    options.rawFile = Write("raw", 8 + 5, 0x01);
+    EXPECT_EQ(qelsim::LoadBlockFiles(options), "");
+    EXPECT_EQ(options.device.configuration[33], 0x31);
+    EXPECT_EQ(options.device.dataPayload[92], 0x32);
+    EXPECT_EQ(options.device.rawData.encoding, 1);
+    EXPECT_EQ(options.device.rawData.data.size(), 5U);
+}
+
+TEST_F(BlockFiles, WrongSizeOrMissingFileIsAnError) {
+    auto options = Parse({"--pty"}).options;
+    options.configFile = Write("short", 33, 0);
+    EXPECT_EQ(qelsim::LoadBlockFiles(options), options.configFile + " holds 33 bytes, not 34");
+    options.configFile = testing::TempDir() + "qelsim_missing_file";
+    EXPECT_EQ(qelsim::LoadBlockFiles(options), "cannot read " + options.configFile);
+    options.configFile.clear();
+    options.rawFile = Write("rawshort", 7, 0);
+    EXPECT_EQ(qelsim::LoadBlockFiles(options), options.rawFile + " must hold 8 to 65543 bytes");
+}
+
+}  // namespace
