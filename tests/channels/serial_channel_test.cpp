@@ -18,118 +18,109 @@ class SerialChannelTestAccess {
 
 namespace {
 
+using Access = SerialChannelTestAccess;
 using ::testing::internal::CaptureStdout;
 using ::testing::internal::GetCapturedStdout;
 
-class SerialChannelOverPty : public ::testing::Test {
-  protected:
-    void SetUp() override { ASSERT_TRUE(m_pty.IsOpen()); }
+// Opens and returns what Open printed.
+std::string OpenPrinting(SerialChannel& channel, _serial_open_params* params, int* result) {
+    CaptureStdout();
+    *result = channel.Open(params);
+    return GetCapturedStdout();
+}
 
-    int OpenQuietly(SerialChannel& channel, _serial_open_params params) {
-        CaptureStdout();
-        int result = channel.Open(&params);
-        GetCapturedStdout();
-        return result;
-    }
-
-    PtyPair m_pty;
+struct OpenCase {
+    _serial_open_params params;
+    const char* line;
+    std::int32_t portIndex;
 };
 
-TEST_F(SerialChannelOverPty, OpenPrintsItsLineAndPassesTheZeroBasedIndex) {
-    SerialChannel channel(m_pty.SlavePath());
-    _serial_open_params params{1, 1000};
-    CaptureStdout();
-    int result = channel.Open(&params);
-    EXPECT_EQ(GetCapturedStdout(), "\nInitialize communication port (COM1, 115200)...");
+class SerialChannelOpen : public ::testing::TestWithParam<OpenCase> {};
+
+TEST_P(SerialChannelOpen, PrintsItsLineAndSetsThePortUpAt115200Baud8N1) {
+    PtyPair pty;
+    SerialChannel channel(pty.SlavePath());
+    _serial_open_params params = GetParam().params;
+    int result = -1;
+    EXPECT_EQ(OpenPrinting(channel, &params, &result), GetParam().line);
     EXPECT_EQ(result, qel::kOk);
-    const comm_settings& settings =
-        CCommsTestAccess::Settings(SerialChannelTestAccess::Comms(channel));
-    EXPECT_EQ(settings.port, 0);
+    const comm_settings& settings = CCommsTestAccess::Settings(Access::Comms(channel));
+    EXPECT_EQ(settings.port, GetParam().portIndex);
     EXPECT_EQ(settings.baud, 115200);
     EXPECT_EQ(settings.dataBits, 8);
     EXPECT_EQ(settings.parity, 0);
     EXPECT_EQ(settings.stopBits, 0);
-    EXPECT_EQ(CCommsTestAccess::TimeOut(SerialChannelTestAccess::Comms(channel)), 1000u);
+    EXPECT_EQ(CCommsTestAccess::TimeOut(Access::Comms(channel)),
+              static_cast<unsigned long>(params.timeout));
 }
 
-TEST_F(SerialChannelOverPty, OpenNamesTheOperatorsPortNumber) {
-    SerialChannel channel(m_pty.SlavePath());
-    _serial_open_params params{12, 250};
-    CaptureStdout();
-    EXPECT_EQ(channel.Open(&params), qel::kOk);
-    EXPECT_EQ(GetCapturedStdout(), "\nInitialize communication port (COM12, 115200)...");
-    EXPECT_EQ(CCommsTestAccess::Settings(SerialChannelTestAccess::Comms(channel)).port, 11);
-    EXPECT_EQ(CCommsTestAccess::TimeOut(SerialChannelTestAccess::Comms(channel)), 250u);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Ports, SerialChannelOpen,
+    ::testing::Values(OpenCase{{1, 1000}, "\nInitialize communication port (COM1, 115200)...", 0},
+                      OpenCase{
+                          {12, 250}, "\nInitialize communication port (COM12, 115200)...", 11}));
 
 TEST(SerialChannel, FailedSetupReturnsTheLibrarysCodeAndGoesNoFurther) {
     SerialChannel channel("/nonexistent/ttyQ9");
     _serial_open_params params{3, 777};
-    CaptureStdout();
-    int result = channel.Open(&params);
-    EXPECT_EQ(GetCapturedStdout(), "\nInitialize communication port (COM3, 115200)...");
+    int result = -1;
+    EXPECT_EQ(OpenPrinting(channel, &params, &result),
+              "\nInitialize communication port (COM3, 115200)...");
     EXPECT_EQ(result, kCommsErrOpen);
-    // The time-out was never handed on.
-    EXPECT_NE(CCommsTestAccess::TimeOut(SerialChannelTestAccess::Comms(channel)), 777u);
+    EXPECT_NE(CCommsTestAccess::TimeOut(Access::Comms(channel)), 777u);  // never handed on
+
+    EXPECT_EQ(OpenPrinting(channel, nullptr, &result), "");
+    EXPECT_EQ(result, kCommsErrBadSettings);
 }
 
-TEST(SerialChannel, MissingRecordIsRefusedByTheLibraryWithoutALine) {
-    SerialChannel channel;
-    CaptureStdout();
-    EXPECT_EQ(channel.Open(nullptr), kCommsErrBadSettings);
-    EXPECT_EQ(GetCapturedStdout(), "");
+TEST(SerialChannel, PortThatDoesNotComeUpGives2143AndTheNextOpenRecovers) {
+    PtyPair pty;
+    SerialChannel channel(pty.SlavePath());
+    _serial_open_params params{1, 1000};
+    int result = -1;
+    CCommsTestAccess::SimulateNotReady(Access::Comms(channel), true);
+    OpenPrinting(channel, &params, &result);
+    EXPECT_EQ(result, qel::kErrSerialNotReady);
+    // The program opens again after its pause, without a Close in between.
+    CCommsTestAccess::SimulateNotReady(Access::Comms(channel), false);
+    OpenPrinting(channel, &params, &result);
+    EXPECT_EQ(result, qel::kOk);
 }
 
-TEST_F(SerialChannelOverPty, PortThatDoesNotComeUpGives2143AndTheNextOpenRecovers) {
-    SerialChannel channel(m_pty.SlavePath());
-    CCommsTestAccess::SimulateNotReady(SerialChannelTestAccess::Comms(channel), true);
-    EXPECT_EQ(OpenQuietly(channel, {1, 1000}), qel::kErrSerialNotReady);
-
-    // The program opens again after its pause without a Close in between.
-    CCommsTestAccess::SimulateNotReady(SerialChannelTestAccess::Comms(channel), false);
-    EXPECT_EQ(OpenQuietly(channel, {1, 1000}), qel::kOk);
-}
-
-TEST_F(SerialChannelOverPty, ReadAndWritePassThroughUnchanged) {
-    SerialChannel channel(m_pty.SlavePath());
-    ASSERT_EQ(OpenQuietly(channel, {1, 1000}), qel::kOk);
+TEST(SerialChannel, ReadWriteAndCloseReachThePortUnchanged) {
+    PtyPair pty;
+    SerialChannel channel(pty.SlavePath());
+    channel.Close();  // never opened
+    _serial_open_params params{1, 50};
+    int result = -1;
+    OpenPrinting(channel, &params, &result);
+    ASSERT_EQ(result, qel::kOk);
 
     char request[] = "Z0A}0102";
     EXPECT_EQ(channel.Write(request, 8), qel::kOk);
-    EXPECT_EQ(m_pty.Receive(8), "Z0A}0102");
-
-    ASSERT_TRUE(m_pty.Send("Z8A}02000000B1\rnext"));
+    EXPECT_EQ(pty.Receive(8), "Z0A}0102");
+    ASSERT_TRUE(pty.Send("Z8A}02000000B1\rnext"));
     char reply[16] = {};
     EXPECT_EQ(channel.Read(reply, 15), qel::kOk);
     EXPECT_EQ(std::string(reply), "Z8A}02000000B1\r");
-    EXPECT_EQ(channel.Read(reply, 4), qel::kOk);
-    EXPECT_EQ(std::string(reply, 4), "next");
-}
+    EXPECT_EQ(channel.Read(reply, 5), kCommsErrReadTimeout);  // only "next" is there
+    EXPECT_EQ(channel.Read(reply, -1), kCommsErrBadBuffer);
+    EXPECT_EQ(channel.Write(reply, -1), kCommsErrBadBuffer);
 
-TEST_F(SerialChannelOverPty, LibraryFailuresComeBackUnchanged) {
-    SerialChannel channel(m_pty.SlavePath());
-    ASSERT_EQ(OpenQuietly(channel, {1, 50}), qel::kOk);
-    char buffer[4] = {};
-    EXPECT_EQ(channel.Read(buffer, 1), kCommsErrReadTimeout);
-    EXPECT_EQ(channel.Read(buffer, -1), kCommsErrBadBuffer);
-    EXPECT_EQ(channel.Write(buffer, -1), kCommsErrBadBuffer);
-}
-
-TEST_F(SerialChannelOverPty, CloseReleasesThePortAndIsHarmlessWhenRepeated) {
-    SerialChannel channel(m_pty.SlavePath());
-    channel.Close();  // never opened
-    ASSERT_EQ(OpenQuietly(channel, {1, 1000}), qel::kOk);
     channel.Close();
     channel.Close();
-    char byte = 'x';
-    EXPECT_EQ(channel.Write(&byte, 1), kCommsErrNotOpen);
-    EXPECT_EQ(channel.Read(&byte, 1), kCommsErrNotOpen);
-    EXPECT_EQ(OpenQuietly(channel, {1, 1000}), qel::kOk);  // the port can be set up anew
+    EXPECT_EQ(channel.Write(request, 1), kCommsErrNotOpen);
+    OpenPrinting(channel, &params, &result);
+    EXPECT_EQ(result, qel::kOk);  // set up anew
 }
 
-TEST_F(SerialChannelOverPty, CopyWorksOnItsOwnAndLeavesTheOriginalOpen) {
-    SerialChannel original(m_pty.SlavePath());
-    ASSERT_EQ(OpenQuietly(original, {1, 1000}), qel::kOk);
+TEST(SerialChannel, CopyAndMoveLeaveBothChannelsWorking) {
+    PtyPair pty;
+    SerialChannel original(pty.SlavePath());
+    _serial_open_params params{1, 1000};
+    int result = -1;
+    OpenPrinting(original, &params, &result);
+    ASSERT_EQ(result, qel::kOk);
     char byte = 'c';
     {
         SerialChannel copy(original);
@@ -137,61 +128,38 @@ TEST_F(SerialChannelOverPty, CopyWorksOnItsOwnAndLeavesTheOriginalOpen) {
         copy.Close();
     }
     SerialChannel moved(std::move(original));
-    EXPECT_EQ(original.Write(&byte, 1), qel::kOk);  // a move copies; the source keeps its port
+    EXPECT_EQ(original.Write(&byte, 1), qel::kOk);
     EXPECT_EQ(moved.Write(&byte, 1), qel::kOk);
-    EXPECT_EQ(m_pty.Receive(3), "ccc");
+    EXPECT_EQ(pty.Receive(3), "ccc");
 }
 
-// Stands in for the port's purges, so each of ClearBuffers' outcomes can be chosen.
+// Chooses the outcome of each purge.
 class PurgeScript : public CComms {
   public:
-    PurgeScript(int receiveResult, int transmitResult)
-        : m_receiveResult(receiveResult), m_transmitResult(transmitResult) {}
+    PurgeScript(int receive, int transmit) : m_receive(receive), m_transmit(transmit) {}
     int PurgeRcvBuffer() override {
         calls += "R";
-        return m_receiveResult;
+        return m_receive;
     }
     int PurgeTransmitBuffer() override {
         calls += "T";
-        return m_transmitResult;
+        return m_transmit;
     }
     std::string calls;
 
   private:
-    int m_receiveResult;
-    int m_transmitResult;
+    int m_receive;
+    int m_transmit;
 };
 
-struct ClearCase {
-    const char* name;
-    int receiveResult;
-    int transmitResult;
-    int expected;
-    const char* calls;
-};
-
-class SerialChannelClearBuffers : public ::testing::TestWithParam<ClearCase> {};
-
-TEST_P(SerialChannelClearBuffers, PurgesReceiveThenTransmit) {
+TEST(SerialChannel, ClearBuffersPurgesReceiveThenTransmit) {
     SerialChannel channel;
-    PurgeScript comms(GetParam().receiveResult, GetParam().transmitResult);
-    EXPECT_EQ(SerialChannelTestAccess::ClearBuffers(channel, comms), GetParam().expected);
-    EXPECT_EQ(comms.calls, GetParam().calls);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Outcomes, SerialChannelClearBuffers,
-    ::testing::Values(ClearCase{"BothEmptied", 0, 0, qel::kOk, "RT"},
-                      ClearCase{"ReceiveFails", kCommsErrPurge, 0, qel::kErrPurgeReceive, "R"},
-                      ClearCase{"TransmitFails", 0, kCommsErrPurge, qel::kErrPurgeTransmit, "RT"}),
-    [](const auto& testCase) { return std::string(testCase.param.name); });
-
-TEST_F(SerialChannelOverPty, ClearBuffersOnTheRealPort) {
-    SerialChannel channel(m_pty.SlavePath());
-    CComms& comms = SerialChannelTestAccess::Comms(channel);
-    EXPECT_EQ(SerialChannelTestAccess::ClearBuffers(channel, comms), qel::kErrPurgeReceive);
-    ASSERT_EQ(OpenQuietly(channel, {1, 1000}), qel::kOk);
-    EXPECT_EQ(SerialChannelTestAccess::ClearBuffers(channel, comms), qel::kOk);
+    PurgeScript clean(0, 0), receiveFails(kCommsErrPurge, 0), transmitFails(0, kCommsErrPurge);
+    EXPECT_EQ(Access::ClearBuffers(channel, clean), qel::kOk);
+    EXPECT_EQ(Access::ClearBuffers(channel, receiveFails), qel::kErrPurgeReceive);
+    EXPECT_EQ(Access::ClearBuffers(channel, transmitFails), qel::kErrPurgeTransmit);
+    EXPECT_EQ(clean.calls + receiveFails.calls + transmitFails.calls, "RTRRT");
+    EXPECT_EQ(Access::ClearBuffers(channel, Access::Comms(channel)), qel::kErrPurgeReceive);
 }
 
 }  // namespace
