@@ -1,69 +1,63 @@
-// Temp files, a message log and a record log for the reader's tests.
+// A test-owned temp folder and a log of the reader's callbacks.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <vector>
 
-#include "hex_reader.h"
-
-// A directory of the test's own, removed with everything in it when the test ends.
+// Removed with everything in it when the test ends.
 class TempDir {
   public:
     TempDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "qel-hex-XXXXXX").string();
         m_path = ::mkdtemp(pattern.data());
     }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
+    ~TempDir() { std::filesystem::remove_all(m_path); }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
-    const std::filesystem::path& Path() const { return m_path; }
-
-    std::string Write(const std::string& name, const std::string& content) const {
-        const std::filesystem::path file = m_path / name;
-        std::ofstream(file, std::ios::binary) << content;
-        return file.string();
+    std::string Path(const char* name = "") const { return (m_path / name).string(); }
+    std::string Write(const std::string& content, const char* name = "in.hex") const {
+        std::ofstream(m_path / name, std::ios::binary) << content;
+        return Path(name);
     }
 
   private:
     std::filesystem::path m_path;
 };
 
+// Messages joined by "|", records as "address:bytes" joined by " ", both in hex.
 struct ReaderLog {
-    struct Record {
-        unsigned address;
-        std::vector<unsigned char> data;
-        bool operator==(const Record&) const = default;
-    };
-    std::vector<std::string> messages;
-    std::vector<int> codes;
-    std::vector<Record> records;
+    std::string messages;
+    std::string records;
+    std::string codes;
     int recordResult = 0;
 
     static int OnMessage(void* context, int code, const char* text) {
         auto* log = static_cast<ReaderLog*>(context);
-        log->messages.emplace_back(text);
-        log->codes.push_back(code);
+        log->messages += (log->messages.empty() ? "" : "|") + std::string(text);
+        log->codes += std::to_string(code) + " ";
         return 0;
     }
     static int OnRecord(void* context, unsigned address, unsigned count,
                         const unsigned char* data) {
         auto* log = static_cast<ReaderLog*>(context);
-        log->records.push_back({address, std::vector<unsigned char>(data, data + count)});
+        char text[16];
+        std::snprintf(text, sizeof text, "%s%X:", log->records.empty() ? "" : " ", address);
+        log->records += text;
+        for (unsigned index = 0; index < count; ++index) {
+            std::snprintf(text, sizeof text, "%02X", data[index]);
+            log->records += text;
+        }
         return log->recordResult;
     }
 };
 
-// Names parameterised cases after their row's name field.
+// Names parameterised cases, and prints their rows, by their name field.
 struct CaseName {
     template <typename Row>
     std::string operator()(const testing::TestParamInfo<Row>& row) const {

@@ -1,251 +1,192 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <string>
 
 #include "hex_file.h"
+#include "hex_reader.h"
 #include "hex_test_support.h"
 #include "image_loader.h"
 
 namespace {
 
-// Every "{}" of text becomes the path.
-std::string WithPath(std::string text, const std::string& path) {
-    for (auto at = text.find("{}"); at != std::string::npos; at = text.find("{}", at)) {
-        text.replace(at, 2, path);
-        at += path.size();
-    }
-    return text;
-}
-
-struct LoadOutcome {
+struct Loaded {
     int result;
-    char* image;
-    int first;
-    int end;
+    char* image = reinterpret_cast<char*>(1);
+    int first = -7, end = -7;
     std::string printed;
 };
 
-LoadOutcome ReadFile(const std::string& path) {
-    LoadOutcome outcome{0, reinterpret_cast<char*>(1), -7, -7, {}};
+Loaded ReadFile(const std::string& path) {
+    Loaded loaded{0, reinterpret_cast<char*>(1), -7, -7, ""};
     testing::internal::CaptureStdout();
-    outcome.result = HL_ReadFile(path.c_str(), &outcome.image, &outcome.first, &outcome.end);
-    outcome.printed = testing::internal::GetCapturedStdout();
-    return outcome;
+    loaded.result = HL_ReadFile(path.c_str(), &loaded.image, &loaded.first, &loaded.end);
+    loaded.printed = testing::internal::GetCapturedStdout();
+    return loaded;
+}
+
+std::string Data(unsigned address) {  // 16 bytes 00..0F
+    char line[64];
+    unsigned sum = 0x10 + (address >> 8) + (address & 0xFF) + 0x78;
+    std::snprintf(line, sizeof line, ":10%04X00000102030405060708090A0B0C0D0E0F%02X\n", address,
+                  (0x100 - sum % 0x100) % 0x100);
+    return line;
 }
 
 const std::string kEnd = ":00000001FF\n";
-const std::string kAt3000 = ":10300000000102030405060708090A0B0C0D0E0F48\n";
-const std::string kAt3010 = ":10301000000102030405060708090A0B0C0D0E0F38\n";
-const std::string kAt3100 = ":10310000000102030405060708090A0B0C0D0E0F47\n";
-const std::string kAt4000 = ":10400000000102030405060708090A0B0C0D0E0F38\n";
-const std::string kAt0000 = ":10000000000102030405060708090A0B0C0D0E0F78\n";
 const std::string kLinear7 = ":020000040007F3\n";
-const std::string kLinear0 = ":020000040000FA\n";
-const std::string kSegment1000 = ":020000021000EC\n";
 const std::string kStartLinear = ":0400000500003000C7\n";
-
-struct GoodCase {
-    const char* name;
-    std::string content;
-    int first;
-    int end;
-    std::vector<HL_AddressRange> ranges;
-};
-
-class ReadFileGoodTest : public testing::TestWithParam<GoodCase> {};
-
-TEST_P(ReadFileGoodTest, GivesTheSpanOfStoredDataAndFileOrderRanges) {
-    const GoodCase& row = GetParam();
-    TempDir dir;
-    const LoadOutcome outcome = ReadFile(dir.Write("in.hex", row.content));
-    ASSERT_EQ(outcome.result, 0) << outcome.printed;
-    EXPECT_EQ(outcome.printed, "");
-    EXPECT_EQ(outcome.first, row.first);
-    EXPECT_EQ(outcome.end, row.end);
-    const auto& ranges = HL_GetAddressRanges();
-    ASSERT_EQ(ranges.size(), row.ranges.size());
-    for (std::size_t index = 0; index < ranges.size(); ++index) {
-        EXPECT_EQ(ranges[index].start, row.ranges[index].start);
-        EXPECT_EQ(ranges[index].end, row.ranges[index].end);
-    }
-    EXPECT_EQ(HL_GetLastEnd(), row.ranges.back().end);
-    EXPECT_EQ(static_cast<unsigned char>(outcome.image[kImageSize - 1]), 0xFF);
-    delete[] outcome.image;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, ReadFileGoodTest,
-    testing::Values(
-        GoodCase{"Contiguous", kAt3000 + kAt3010 + kEnd, 0x3000, 0x3020, {{0x3000, 0x3020}}},
-        GoodCase{
-            "Gap", kAt3000 + kAt3100 + kEnd, 0x3000, 0x3110, {{0x3000, 0x3010}, {0x3100, 0x3110}}},
-        GoodCase{"BackwardsGivesLowestAndHighest",
-                 kAt4000 + kAt3000 + kEnd,
-                 0x3000,
-                 0x4010,
-                 {{0x4000, 0x4010}, {0x3000, 0x3010}}},
-        GoodCase{"LastByteBelowLimit",
-                 kLinear7 + ":0FFFF000000102030405060708090A0B0C0D0E99\n" + kEnd,
-                 0x7FFF0,
-                 0x7FFFF,
-                 {{0x7FFF0, 0x7FFFF}}},
-        GoodCase{"ExtendedSegment",
-                 kSegment1000 + kAt0000 + kEnd,
-                 0x10000,
-                 0x10010,
-                 {{0x10000, 0x10010}}},
-        GoodCase{"StartLinearSkipsUntilNextExtended",
-                 kStartLinear + kAt3000 + kLinear0 + kAt4000 + kEnd,
-                 0x4000,
-                 0x4010,
-                 {{0x4000, 0x4010}}}),
-    CaseName());
-
-TEST(ReadFileTest, GapsStayErasedAndLaterRecordsOverwrite) {
-    TempDir dir;
-    const std::string overlap = ":023005009988A8\n";
-    const LoadOutcome outcome = ReadFile(dir.Write("in.hex", kAt3000 + kAt3100 + overlap + kEnd));
-    ASSERT_EQ(outcome.result, 0);
-    const auto* image = reinterpret_cast<const unsigned char*>(outcome.image);
-    EXPECT_EQ(image[0x3004], 4);
-    EXPECT_EQ(image[0x3005], 0x99);
-    EXPECT_EQ(image[0x3006], 0x88);
-    for (int address = 0x3010; address < 0x3100; ++address) {
-        ASSERT_EQ(image[address], 0xFF) << address;
-    }
-    delete[] outcome.image;
-}
-
-struct BadCase {
-    const char* name;
-    std::string content;
-    std::string printed;  // "{}" stands for the path
-};
-
-class ReadFileBadTest : public testing::TestWithParam<BadCase> {};
-
-TEST_P(ReadFileBadTest, PrintsTheReasonAndReleasesTheImage) {
-    const BadCase& row = GetParam();
-    TempDir dir;
-    const std::string path = dir.Write("in.hex", row.content);
-    const LoadOutcome outcome = ReadFile(path);
-    EXPECT_EQ(outcome.result, 2103);
-    EXPECT_EQ(outcome.printed, WithPath(row.printed, path));
-    EXPECT_EQ(outcome.image, nullptr);
-    EXPECT_EQ(outcome.first, -7);
-    EXPECT_EQ(outcome.end, -7);
-}
-
-const std::string kLoadFailed = "Error loading the file.\nError loading file '{}', ec=1";
-const std::string kNoData = "\nInput file '{}' doesn't have data to download";
+const std::string kFailed = "Error loading the file.\nError loading file '@', ec=1";
+const std::string kNoData = "\nInput file '@' doesn't have data to download";
 const std::string kHugeLine = ":FF000000" + std::string(99991, 'F') + "\n";
 
+struct ReadCase {
+    const char* name;
+    std::string content;
+    int result;
+    int first = -7, end = -7;
+    std::string printed = "";  // "@" stands for the path
+};
+
+void PrintTo(const ReadCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class ReadFileTest : public testing::TestWithParam<ReadCase> {};
+
+TEST_P(ReadFileTest, GivesTheSpanOrPrintsWhyNot) {
+    const ReadCase& row = GetParam();
+    TempDir dir;
+    const std::string path = dir.Write(row.content);
+    const Loaded loaded = ReadFile(path);
+    std::string printed = row.printed;
+    if (const auto at = printed.find('@'); at != printed.npos) {
+        printed.replace(at, 1, path);
+    }
+    EXPECT_EQ(loaded.printed, printed);
+    EXPECT_EQ(loaded.result, row.result);
+    EXPECT_EQ(loaded.first, row.first);
+    EXPECT_EQ(loaded.end, row.end);
+    EXPECT_EQ(loaded.image == nullptr, row.result != 0);
+    if (loaded.result == 0) {
+        EXPECT_EQ(static_cast<unsigned char>(loaded.image[kImageSize - 1]), 0xFF);
+        delete[] loaded.image;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(
-    Files, ReadFileBadTest,
+    Files, ReadFileTest,
     testing::Values(
-        BadCase{"OnlyEndRecord", kEnd, kNoData},
-        BadCase{"OnlyStartLinearData", kStartLinear + kAt3000 + kEnd, kNoData},
-        BadCase{"EndOfImage", kLinear7 + ":10FFF000000102030405060708090A0B0C0D0E0F89\n" + kEnd,
-                kLoadFailed},
-        BadCase{"FarBeyondImage", ":02000004FFFFFC\n" + kAt0000 + kEnd, kLoadFailed},
-        BadCase{"NoEndRecord", kAt3000, "Error reading from the hex file." + kLoadFailed},
-        BadCase{"EmptyFile", "", "Error reading from the hex file." + kLoadFailed},
-        BadCase{"BadLine", kAt3000 + "x\n" + kEnd,
-                "Line should start with ':' characterError parsing the line.x\n" + kLoadFailed},
-        BadCase{"CountOverrunsLine", ":FF30000000\n",
-                "Cannot read data byte from the hex file lineError parsing the line."
-                ":FF30000000\n" +
-                    kLoadFailed},
-        BadCase{"HugeLine", kHugeLine,
-                "Calculated checksum does not match to the read one.Error parsing the line." +
-                    kHugeLine.substr(0, 4095) + kLoadFailed},
-        BadCase{"BinaryGarbage",
-                std::string("\x7f"
-                            "ELF\0\x01\x02\n\xff\xfe",
-                            10),
-                "Line should start with ':' characterError parsing the line.\x7f"
-                "ELF" +
-                    kLoadFailed}),
+        ReadCase{"Contiguous", Data(0x3000) + Data(0x3010) + kEnd, 0, 0x3000, 0x3020},
+        ReadCase{"Gap", Data(0x3000) + Data(0x3100) + kEnd, 0, 0x3000, 0x3110},
+        ReadCase{"BackwardsGivesLowestAndHighest", Data(0x4000) + Data(0x3000) + kEnd, 0, 0x3000,
+                 0x4010},
+        ReadCase{"HighestEnd", kLinear7 + ":0FFFF000000102030405060708090A0B0C0D0E99\n" + kEnd, 0,
+                 0x7FFF0, 0x7FFFF},
+        ReadCase{"ExtendedSegment", ":020000021000EC\n" + Data(0) + kEnd, 0, 0x10000, 0x10010},
+        ReadCase{"StartLinearSkipsUntilExtended",
+                 kStartLinear + Data(0x3000) + ":020000040000FA\n" + Data(0x4000) + kEnd, 0, 0x4000,
+                 0x4010},
+        ReadCase{"OnlyEndRecord", kEnd, 2103, -7, -7, kNoData},
+        ReadCase{"OnlyStartLinearData", kStartLinear + Data(0x3000) + kEnd, 2103, -7, -7, kNoData},
+        ReadCase{"LastByteOfImage", kLinear7 + Data(0xFFF0) + kEnd, 2103, -7, -7, kFailed},
+        ReadCase{"FarBeyondImage", ":02000004FFFFFC\n" + Data(0) + kEnd, 2103, -7, -7, kFailed},
+        ReadCase{"NoEndRecord", Data(0x3000), 2103, -7, -7,
+                 "Error reading from the hex file." + kFailed},
+        ReadCase{"EmptyFile", "", 2103, -7, -7, "Error reading from the hex file." + kFailed},
+        ReadCase{
+            "CountOverrunsLine", ":FF30000000\n", 2103, -7, -7,
+            "Cannot read data byte from the hex file lineError parsing the line.:FF30000000\n" +
+                kFailed},
+        ReadCase{"HugeLine", kHugeLine, 2103, -7, -7,
+                 "Calculated checksum does not match to the read one.Error parsing the line." +
+                     kHugeLine.substr(0, 4095) + kFailed},
+        ReadCase{"BinaryGarbage",
+                 std::string("\x7f"
+                             "ELF\0\x01\n\xff",
+                             8),
+                 2103, -7, -7,
+                 "Line should start with ':' characterError parsing the line.\x7f"
+                 "ELF" +
+                     kFailed}),
     CaseName());
 
 TEST(ReadFileTest, FilesThatDoNotOpen) {
     TempDir dir;
-    const std::string missing = (dir.Path() / "missing.hex").string();
-    LoadOutcome outcome = ReadFile(missing);
-    EXPECT_EQ(outcome.result, 2103);
-    EXPECT_EQ(outcome.printed, WithPath("Cannot open hexFile for reading.\nError loading file "
-                                        "'{}', ec=1",
-                                        missing));
-    EXPECT_EQ(outcome.image, nullptr);
-    outcome = ReadFile(dir.Path().string());
-    EXPECT_EQ(outcome.result, 2103);
-    EXPECT_EQ(outcome.printed, WithPath(kLoadFailed, dir.Path().string()));
-    EXPECT_EQ(outcome.image, nullptr);
+    const Loaded missing = ReadFile(dir.Path("missing.hex"));
+    EXPECT_EQ(missing.printed, "Cannot open hexFile for reading.\nError loading file '" +
+                                   dir.Path("missing.hex") + "', ec=1");
+    const Loaded directory = ReadFile(dir.Path());
+    EXPECT_EQ(directory.printed,
+              "Error loading the file.\nError loading file '" + dir.Path() + "', ec=1");
+    for (const Loaded& loaded : {missing, directory}) {
+        EXPECT_EQ(loaded.result, 2103);
+        EXPECT_EQ(loaded.image, nullptr);
+    }
 }
 
 TEST(ReadFileTest, RefusesMissingArgumentsWithoutTouchingOutputs) {
-    char* image = reinterpret_cast<char*>(1);
-    int first = -7, end = -7;
+    Loaded loaded{0, reinterpret_cast<char*>(1), -7, -7, ""};
     testing::internal::CaptureStdout();
-    EXPECT_EQ(HL_ReadFile(nullptr, &image, &first, &end), -1);
-    EXPECT_EQ(HL_ReadFile("", &image, &first, &end), -1);
-    EXPECT_EQ(HL_ReadFile("x.hex", nullptr, &first, &end), -1);
-    EXPECT_EQ(HL_ReadFile("x.hex", &image, nullptr, &end), -1);
-    EXPECT_EQ(HL_ReadFile("x.hex", &image, &first, nullptr), -1);
+    EXPECT_EQ(HL_ReadFile(nullptr, &loaded.image, &loaded.first, &loaded.end), -1);
+    EXPECT_EQ(HL_ReadFile("", &loaded.image, &loaded.first, &loaded.end), -1);
+    EXPECT_EQ(HL_ReadFile("x.hex", nullptr, &loaded.first, &loaded.end), -1);
+    EXPECT_EQ(HL_ReadFile("x.hex", &loaded.image, nullptr, &loaded.end), -1);
+    EXPECT_EQ(HL_ReadFile("x.hex", &loaded.image, &loaded.first, nullptr), -1);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(image, reinterpret_cast<char*>(1));
-    EXPECT_EQ(first + end, -14);
+    EXPECT_EQ(loaded.image, reinterpret_cast<char*>(1));
+    EXPECT_EQ(loaded.first + loaded.end, -14);
 }
 
 TEST(ReadFileTest, FailedAllocationGives2103AndAMessage) {
     TempDir dir;
-    const std::string path = dir.Write("in.hex", kAt3000 + kEnd);
-    const HL_ImageAllocator previous =
-        HL_SetImageAllocator([](std::size_t) -> char* { return nullptr; });
-    const LoadOutcome outcome = ReadFile(path);
+    const std::string path = dir.Write(Data(0x3000) + kEnd);
+    const auto previous = HL_SetImageAllocator([](std::size_t) -> char* { return nullptr; });
+    const Loaded loaded = ReadFile(path);
     HL_SetImageAllocator(previous);
-    EXPECT_EQ(outcome.result, 2103);
-    EXPECT_EQ(outcome.printed, WithPath("\nNot enough memory to load file '{}'", path));
-    EXPECT_EQ(outcome.image, nullptr);
-    EXPECT_EQ(outcome.first, -7);
+    EXPECT_EQ(loaded.result, 2103);
+    EXPECT_EQ(loaded.printed, "\nNot enough memory to load file '" + path + "'");
+    EXPECT_EQ(loaded.image, nullptr);
+    EXPECT_EQ(loaded.first, -7);
 }
 
-TEST(ReadFileTest, TwiceGivesTheSameResultInNewImages) {
+TEST(ReadFileTest, TwiceGivesTheSameInNewImagesAndRangesInFileOrder) {
     TempDir dir;
-    const std::string path = dir.Write("in.hex", kLinear0 + kAt4000 + kAt3000 + kEnd);
-    const LoadOutcome once = ReadFile(path);
-    const LoadOutcome twice = ReadFile(path);
-    ASSERT_EQ(once.result, 0);
-    ASSERT_EQ(twice.result, 0);
+    const std::string path = dir.Write(Data(0x4000) + Data(0x3000) + Data(0x3010) + kEnd);
+    const Loaded once = ReadFile(path);
+    const Loaded twice = ReadFile(path);
+    ASSERT_EQ(once.result + twice.result, 0);
     EXPECT_NE(once.image, twice.image);
     EXPECT_EQ(std::memcmp(once.image, twice.image, kImageSize), 0);
-    EXPECT_EQ(once.first, twice.first);
-    EXPECT_EQ(once.end, twice.end);
-    EXPECT_EQ(HL_GetAddressRanges().size(), 2u);
+    EXPECT_EQ(std::memcmp(once.image + 0x3010, once.image + 0x4000, 16), 0);
+    EXPECT_EQ(static_cast<unsigned char>(once.image[0x3020]), 0xFF);
+    EXPECT_EQ(once.first + once.end, twice.first + twice.end);
+    const auto& ranges = HL_GetAddressRanges();
+    ASSERT_EQ(ranges.size(), 2u);
+    EXPECT_EQ(ranges[0].start + ranges[0].end * 0x10000, 0x4000 + 0x4010 * 0x10000);
+    EXPECT_EQ(ranges[1].start + ranges[1].end * 0x10000, 0x3000 + 0x3020 * 0x10000);
+    EXPECT_EQ(HL_GetLastEnd(), 0x3020);
     delete[] once.image;
     delete[] twice.image;
 }
 
-TEST(CopyRecordToImageTest, RefusesNegativeAddressesAndSkipsEmptyRecords) {
+TEST(CopyRecordToImageTest, RefusesNegativeStartsAndSkipsEmptyRecords) {
     HL_SetExtendedType(0);
     HL_ResetAddressRanges();
     unsigned char image[16] = {};
     const unsigned char data[1] = {5};
     EXPECT_EQ(HL_CopyRecordToImage(image, 0x80000000u, 1, data), 1);
     EXPECT_EQ(HL_CopyRecordToImage(image, 3, 0, data), 0);
-    EXPECT_TRUE(HL_GetAddressRanges().empty());
     EXPECT_EQ(HL_GetLastEnd(), -1);
     HL_SetExtendedType(2);
     HL_SetExtendedAddress(-1);
     EXPECT_EQ(HL_CopyRecordToImage(image, 0, 1, data), 1);
-    HL_SetExtendedType(0);
+    EXPECT_TRUE(HL_GetAddressRanges().empty());
 }
 
-TEST(PrintMessageTest, PrintsTextAsItIsWithoutALineBreak) {
+TEST(PrintMessageTest, PrintsTextAsItIs) {
     testing::internal::CaptureStdout();
-    EXPECT_EQ(HL_PrintMessage(nullptr, 5, "100% %s %d"), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "100% %s %d");
+    EXPECT_EQ(HL_PrintMessage(nullptr, 5, "100% %s"), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "100% %s");
 }
 
 }  // namespace

@@ -3,76 +3,104 @@
 #include <algorithm>
 #include <cstring>
 #include <random>
-#include <tuple>
 
 #include "hex_file.h"
 #include "hex_test_support.h"
 #include "image_loader.h"
-#include "intel_hex_writer.h"
 
 namespace {
 
-struct RandomImage {
-    std::vector<std::uint8_t> bytes = std::vector<std::uint8_t>(kImageSize, 0xFF);
-    std::vector<HexChunk> records;
-    int first = -1;
-    int end = -1;
+struct Chunk {
+    std::uint32_t start;
+    std::vector<std::uint8_t> bytes;
 };
 
-// Runs of random data with random gaps, cut into records that never cross a 64 KiB window.
-RandomImage MakeRandomImage(std::mt19937& random, unsigned recordSize) {
-    RandomImage image;
-    std::uniform_int_distribution<std::uint32_t> runLength(1, 4000), gapLength(1, 20000);
-    std::uniform_int_distribution<int> byteValue(0, 255);
-    std::uint32_t address = gapLength(random);
-    image.first = static_cast<int>(address);
-    while (address + 4000 < kHighestRecordEnd) {
-        const std::uint32_t runEnd = address + runLength(random);
-        while (address < runEnd) {
-            const std::uint32_t windowLeft = 0x10000 - address % 0x10000;
-            const std::uint32_t size = std::min({recordSize, runEnd - address, windowLeft});
-            HexChunk chunk{address, {}};
-            for (std::uint32_t index = 0; index < size; ++index) {
-                chunk.bytes.push_back(static_cast<std::uint8_t>(byteValue(random)));
-                image.bytes[address + index] = chunk.bytes.back();
-            }
-            image.records.push_back(std::move(chunk));
-            address += size;
+// Writes records the way other tools do: an extended address record whenever the window of
+// the next data record changes; segment bases lie up to 32 KiB below their records.
+class IntelHexWriter {
+  public:
+    IntelHexWriter(bool segments, bool lowerCase) : m_segments(segments), m_lowerCase(lowerCase) {}
+
+    void Data(const Chunk& chunk) {
+        const std::uint32_t window =
+            m_segments ? (chunk.start - chunk.start % 0x8000) >> 4 : chunk.start >> 16;
+        if (window != m_window) {
+            Record(m_segments ? 2 : 4, 0, {std::uint8_t(window >> 8), std::uint8_t(window)});
+            m_window = window;
         }
-        image.end = static_cast<int>(address);
-        address += gapLength(random);
+        Record(0, chunk.start - (m_segments ? window << 4 : window << 16), chunk.bytes);
     }
-    return image;
-}
+    std::string End() {
+        Record(1, 0, {});
+        return m_text;
+    }
 
-// record size, segment addresses, lower-case digits, records in shuffled order
-using RoundTripParams = std::tuple<unsigned, bool, bool, bool>;
+  private:
+    void Record(unsigned type, std::uint32_t address, const std::vector<std::uint8_t>& data) {
+        std::vector<std::uint8_t> bytes = {std::uint8_t(data.size()), std::uint8_t(address >> 8),
+                                           std::uint8_t(address), std::uint8_t(type)};
+        bytes.insert(bytes.end(), data.begin(), data.end());
+        unsigned sum = 0;
+        for (std::uint8_t byte : bytes) {
+            sum += byte;
+        }
+        bytes.push_back(std::uint8_t(0x100 - sum % 0x100));
+        m_text += ':';
+        for (std::uint8_t byte : bytes) {
+            char digits[3];
+            std::snprintf(digits, sizeof digits, m_lowerCase ? "%02x" : "%02X", byte);
+            m_text += digits;
+        }
+        m_text += '\n';
+    }
 
-class RoundTripTest : public testing::TestWithParam<RoundTripParams> {};
+    bool m_segments, m_lowerCase;
+    std::uint32_t m_window = 0;
+    std::string m_text;
+};
 
-TEST_P(RoundTripTest, LoadsWhatTheWriterWroteByteForByte) {
-    const auto [recordSize, segment, lowerCase, shuffled] = GetParam();
-    std::mt19937 random(recordSize * 8 + segment * 4 + lowerCase * 2 + shuffled);
-    RandomImage expected = MakeRandomImage(random, recordSize);
+// record size, segment addresses, lower-case digits, records shuffled
+using Params = std::tuple<unsigned, bool, bool, bool>;
+class RoundTripTest : public testing::TestWithParam<Params> {};
+
+TEST_P(RoundTripTest, LoadsWhatWasWrittenByteForByte) {
+    const auto [recordSize, segments, lowerCase, shuffled] = GetParam();
+    std::mt19937 random(recordSize + segments * 2 + lowerCase * 4 + shuffled * 8);
+    std::uniform_int_distribution<std::uint32_t> run(1, 4000), gap(1, 20000), byte(0, 255);
+    std::vector<std::uint8_t> expected(kImageSize, 0xFF);
+    std::vector<Chunk> chunks;
+    const std::uint32_t first = gap(random);
+    std::uint32_t address = first, end = first;
+    // Runs of data with gaps, cut into records that never cross a 64 KiB window.
+    for (; address + 4000 < kHighestRecordEnd; address = end + gap(random)) {
+        for (const std::uint32_t runEnd = address + run(random); address < runEnd;) {
+            const std::uint32_t size =
+                std::min({recordSize, runEnd - address, 0x10000 - address % 0x10000});
+            chunks.push_back({address, {}});
+            for (; size > chunks.back().bytes.size(); ++address) {
+                expected[address] = static_cast<std::uint8_t>(byte(random));
+                chunks.back().bytes.push_back(expected[address]);
+            }
+        }
+        end = address;
+    }
     if (shuffled) {
-        std::shuffle(expected.records.begin(), expected.records.end(), random);
+        std::shuffle(chunks.begin(), chunks.end(), random);
     }
-    IntelHexWriter writer(segment, lowerCase);
-    for (const HexChunk& record : expected.records) {
-        writer.Data(record.start, record.bytes);
+    IntelHexWriter writer(segments, lowerCase);
+    for (const Chunk& chunk : chunks) {
+        writer.Data(chunk);
     }
     TempDir dir;
-    const std::string path = dir.Write("image.hex", writer.Finish());
-
+    const std::string path = dir.Write(writer.End());
     char* image = nullptr;
-    int first = 0, end = 0;
+    int loadedFirst = 0, loadedEnd = 0;
     testing::internal::CaptureStdout();
-    const int result = HL_ReadFile(path.c_str(), &image, &first, &end);
-    ASSERT_EQ(testing::internal::GetCapturedStdout(), "");
-    ASSERT_EQ(result, 0);
-    EXPECT_EQ(first, expected.first);
-    EXPECT_EQ(end, expected.end);
-    EXPECT_EQ(std::memcmp(image, expected.bytes.data(), kImageSize), 0);
+    ASSERT_EQ(HL_ReadFile(path.c_str(), &image, &loadedFirst, &loadedEnd), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(loadedFirst, static_cast<int>(first));
+    EXPECT_EQ(loadedEnd, static_cast<int>(end));
+    EXPECT_EQ(std::memcmp(image, expected.data(), kImageSize), 0);
     delete[] image;
 }
 
