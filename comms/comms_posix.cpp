@@ -354,6 +354,10 @@ int CComms::WaitUntilWritable(long long deadlineMilliseconds) {
 
 int CComms::Deinstall() {
     if (m_handle != kNoHandle) {
+        // Exclusive mode belongs to the line, not to the descriptor: while anyone else still
+        // holds the line (a simulator keeping its end of a pseudo-terminal alive), it would
+        // outlive the close and turn away the next open.
+        ioctl(Descriptor(m_handle), TIOCNXCL);
         close(Descriptor(m_handle));  // releases the lock with the descriptor
         m_handle = kNoHandle;
     }

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -167,6 +168,22 @@ TEST_F(CommsOverPty, WriteGivesUpAtItsDeadlineWhenTheDeviceTakesNothing) {
     EXPECT_LT(MillisecondsSince(start), 2000);
     close(filler);
 }
+
+#ifdef TIOCGEXCL
+TEST_F(CommsOverPty, DeinstallGivesUpExclusiveModeThatWouldOutliveIt) {
+    m_comms.Deinstall();
+    int other = open(m_pty.SlavePath(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(m_comms.SetCommPort(&k8N1), kCommsOk);
+    int exclusive = 0;
+    ASSERT_EQ(ioctl(other, TIOCGEXCL, &exclusive), 0);
+    EXPECT_NE(exclusive, 0);
+    m_comms.Deinstall();
+    ASSERT_EQ(ioctl(other, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
+    close(other);
+}
+#endif
 
 TEST_F(CommsOverPty, CopyHoldsItsOwnDescriptorOfThePort) {
     {
