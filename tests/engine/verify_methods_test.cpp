@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine_replies.h"
+#include "fake_channel.h"
+#include "frame_codec.h"
+#include "protocol_access.h"
+
+namespace {
+
+using engine_replies::CrcReply;
+using engine_replies::PageReply;
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+
+// A protocol object with the three-byte worked image (256 bytes, CRC16 0x6B7A) on a fake channel.
+struct Verifier {
+    Verifier() : protocol(&channel, 1, 1, nullptr), access(protocol) {
+        std::vector<char> firmware(0x80000, static_cast<char>(0xFF));
+        firmware[0x3000] = 'a';
+        firmware[0x3001] = 'b';
+        firmware[0x3002] = 'c';
+        CaptureStdout();
+        protocol.PrepareDataBuffer(firmware.data(), 0x3000, 0x3003);
+        GetCapturedStdout();
+    }
+    int Run(const std::function<int(QelProtocolTestAccess&)>& verify, std::string* printed) {
+        CaptureStdout();
+        const int result = verify(access);
+        *printed = GetCapturedStdout();
+        return result;
+    }
+
+    FakeChannel channel;
+    QelProtocol protocol;
+    QelProtocolTestAccess access;
+};
+
+int Crc16(QelProtocolTestAccess& access) {
+    return access.VerifyCrc16();
+}
+int Full(QelProtocolTestAccess& access) {
+    return access.VerifyFull();
+}
+
+TEST(VerifyWithCrc16, AsksForTheCrcOfTheWholeImageAndComparesIt) {
+    Verifier verifier;
+    CrcReply reply;
+    reply.crc = 0x6B7A;
+    verifier.channel.QueueReply(reply.Text());
+    std::string printed;
+    EXPECT_EQ(verifier.Run(Crc16, &printed), 0);
+    EXPECT_EQ(printed, "\nDBG: Verify with CRC16\nCRC DATA: 0x6b7a\nCRC RESP: 0x6b7a");
+    // Record: start, address 0x40000, size 256 as 32 bits, checksum.
+    const engine_replies::Bytes frame{0x5A, 0x1C, 0x7D, 0x02, 0x5A, 0x00, 0x00,
+                                      0x04, 0x00, 0x00, 0x01, 0x00, 0x00, 0x46};
+    std::string request = engine_replies::Frame(frame);
+    request.pop_back();
+    EXPECT_EQ(verifier.channel.Writes(), (std::vector<std::string>{request, "\r"}));
+    EXPECT_EQ(verifier.channel.Calls()[2].length, 39);
+}
+
+TEST(VerifyWithCrc16, ADifferentDeviceCrcPrintsBothAndIs5008) {
+    Verifier verifier;
+    CrcReply reply;
+    reply.crc = 0x6B7B;
+    verifier.channel.QueueReply(reply.Text());
+    std::string printed;
+    EXPECT_EQ(verifier.Run(Crc16, &printed), qel::kErrImageCrcMismatch);
+    EXPECT_EQ(printed, "\nDBG: Verify with CRC16\nCRC DATA: 0x6b7a\nCRC RESP: 0x6b7b");
+}
+
+struct CrcRecordFault {
+    const char* name;
+    std::function<void(CrcReply&)> spoil;
+};
+
+class VerifyWithCrc16Record : public testing::TestWithParam<CrcRecordFault> {};
+
+TEST_P(VerifyWithCrc16Record, AMismatchIs5009WithoutTheCrcLines) {
+    Verifier verifier;
+    CrcReply reply;
+    reply.crc = 0x6B7A;
+    GetParam().spoil(reply);
+    verifier.channel.QueueReply(reply.Text());
+    std::string printed;
+    EXPECT_EQ(verifier.Run(Crc16, &printed), qel::kErrCrcRecord);
+    EXPECT_EQ(printed, "\nDBG: Verify with CRC16");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, VerifyWithCrc16Record,
+    testing::Values(CrcRecordFault{"Start", [](CrcReply& r) { r.recordStart = 0xA5; }},
+                    CrcRecordFault{"Address", [](CrcReply& r) { r.address = 0x40100; }},
+                    CrcRecordFault{"Size", [](CrcReply& r) { r.size = 512; }},
+                    CrcRecordFault{"Checksum", [](CrcReply& r) { r.checksumError = 3; }}),
+    [](const testing::TestParamInfo<CrcRecordFault>& param) { return param.param.name; });
+
+struct StepFailure {
+    const char* name;
+    std::function<void(FakeChannel&)> script;
+    int result;
+    const char* lines;
+};
+
+const StepFailure kCrcFailures[] = {
+    {"TextWrite", [](FakeChannel& c) { c.FailWrite(0, 5024); }, 5024, ""},
+    {"CrWrite", [](FakeChannel& c) { c.FailWrite(1, 5025); }, 5025, ""},
+    {"Read", [](FakeChannel& c) { c.QueueReadFailure(5023); }, 5023,
+     "\nDBG: Verify with CRC16 Failed. Cannot read reply."},
+    {"NotHex",
+     [](FakeChannel& c) {
+         std::string text = CrcReply{}.Text();
+         text[3] = 'g';
+         c.QueueReply(text);
+     },
+     qel::kErrReplyNotHex,
+     "\nDBG: Verify with CRC16 Failed. Cannot convert to binary data format."},
+    {"Format",
+     [](FakeChannel& c) {
+         std::string text = CrcReply{}.Text();
+         text.replace(2, 2, "9A");  // answered as a page read
+         c.QueueReply(text);
+     },
+     qel::kErrReplyCode, "\nDBG: Verify with CRC16 Failed. Reply format is bad."},
+    {"Status",
+     [](FakeChannel& c) {
+         CrcReply reply;
+         reply.status = 4;
+         c.QueueReply(reply.Text());
+     },
+     qel::kErrReplyStatus, "\nDBG: Verify with CRC16 Failed. Reply STATUS byte is bad."},
+};
+
+class VerifyWithCrc16Failure : public testing::TestWithParam<StepFailure> {};
+
+TEST_P(VerifyWithCrc16Failure, NamesTheStepThatFailed) {
+    Verifier verifier;
+    GetParam().script(verifier.channel);
+    std::string printed;
+    EXPECT_EQ(verifier.Run(Crc16, &printed), GetParam().result);
+    EXPECT_EQ(printed, std::string("\nDBG: Verify with CRC16") + GetParam().lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, VerifyWithCrc16Failure, testing::ValuesIn(kCrcFailures),
+                         [](const testing::TestParamInfo<StepFailure>& param) {
+                             return param.param.name;
+                         });
+
+PageReply ImagePage(QelProtocolTestAccess& access, std::uint8_t id) {
+    PageReply reply;
+    reply.id = id;
+    reply.data.assign(access.DataBuffer(), access.DataBuffer() + 256);
+    return reply;
+}
+
+TEST(VerifyWithReadBack, ComparesEveryPageFromThePageAddress) {
+    Verifier verifier;
+    verifier.channel.QueueReply(ImagePage(verifier.access, 2).Text());
+    std::string printed;
+    EXPECT_EQ(verifier.Run(Full, &printed), 0);
+    EXPECT_EQ(printed, "\nDBG: Verify with reading all data back\nDBG: Read Page at 0x40000");
+    EXPECT_EQ(verifier.access.PageAddress(), 0x40100u);
+}
+
+TEST(VerifyWithReadBack, ReportsTheFirstDifferentByte) {
+    Verifier verifier;
+    PageReply reply = ImagePage(verifier.access, 2);
+    reply.data[200] = 0xC3;  // zero fill in the image
+    reply.data[201] = 0x01;
+    verifier.channel.QueueReply(reply.Text());
+    std::string printed;
+    EXPECT_EQ(verifier.Run(Full, &printed), qel::kErrImageCorrupted);
+    EXPECT_EQ(printed,
+              "\nDBG: Verify with reading all data back\nDBG: Read Page at 0x40000"
+              "\nERROR: Block at address 0x40000 contains corrupted data."
+              "\nByte at position 200 is not the same as original one.\nOriginal: 0x0"
+              "\nUploaded: 0xc3");
+    EXPECT_EQ(verifier.access.PageAddress(), 0x40000u);
+}
+
+TEST(VerifyWithReadBack, PassesOnAReadFailureAndABadRecord) {
+    Verifier verifier;
+    PageReply other = ImagePage(verifier.access, 2);
+    other.address = 0x40100;
+    verifier.channel.QueueReply(other.Text());
+    std::string printed;
+    EXPECT_EQ(verifier.Run(Full, &printed), qel::kErrReadRecord);
+    EXPECT_EQ(printed, "\nDBG: Verify with reading all data back\nDBG: Read Page at 0x40000");
+    EXPECT_EQ(verifier.Run(Full, &printed), FakeChannel::kSilentCode);
+    EXPECT_EQ(printed,
+              "\nDBG: Verify with reading all data back\nDBG: Read Page at 0x40000"
+              "\nDBG: Read Page Failed. Cannot read reply.");
+}
+
+TEST(VerifyWithReadBack, StartingPastTheImageSendsNothing) {
+    Verifier verifier;
+    verifier.access.SetPageAddress(0x40100);
+    std::string printed;
+    EXPECT_EQ(verifier.Run(Full, &printed), 0);
+    EXPECT_EQ(printed, "\nDBG: Verify with reading all data back");
+    EXPECT_TRUE(verifier.channel.Calls().empty());
+}
+
+TEST(VerifyMethods, WithoutAnApplicationImageNothingIsSent) {
+    FakeChannel channel;
+    QelProtocol protocol(&channel, 2, 1, nullptr);
+    QelProtocolTestAccess access(protocol);
+    CaptureStdout();
+    EXPECT_EQ(access.VerifyCrc16(), qel::kErrNoImage);
+    EXPECT_EQ(access.VerifyFull(), qel::kErrNoImage);
+    EXPECT_EQ(GetCapturedStdout(), "");
+    EXPECT_TRUE(channel.Calls().empty());
+    EXPECT_EQ(access.MsgId(), 1);
+}
+
+}  // namespace
