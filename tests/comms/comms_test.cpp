@@ -150,6 +150,7 @@ TEST_F(CommsOverPty, SettingsTheLineDoesNotRunAreNeverReportedAsReady) {
 
 TEST_F(CommsOverPty, WriteGivesUpAtItsDeadlineWhenTheDeviceTakesNothing) {
     // A descriptor of our own, opened before the port's, fills the line until it stays full.
+    m_comms.Deinstall();
     int filler = open(m_pty.SlavePath(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     ASSERT_GE(filler, 0);
     ASSERT_EQ(m_comms.SetCommPort(&k8N1), kCommsOk);
