@@ -2,10 +2,68 @@
 // device model and comes back.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "qel_protocol.h"
+#include "request_builder.h"
 #include "sim_channel.h"
+#include "sleep_recorder.h"
 
 namespace {
+
+// A firmware image holding "abc" at 0x3000, prepared for the upgrade.
+void PrepareAbc(QelProtocol& protocol) {
+    std::vector<char> image(0x80000, static_cast<char>(0xFF));
+    image[0x3000] = 'a';
+    image[0x3001] = 'b';
+    image[0x3002] = 'c';
+    ASSERT_EQ(protocol.PrepareDataBuffer(image.data(), 0x3000, 0x3003), 0);
+}
+
+std::vector<std::uint8_t> ImageInDevice(qelsim::DeviceModel& device) {
+    const auto start = device.Memory().begin() + 0x40000;
+    return {start, start + 256};
+}
+
+TEST(SimChannel, FullUpgradeStoresTheImageAndItBoots) {
+    SleepRecorder sleeps;
+    qelsim::DeviceModel device;
+    SimChannel channel(device);
+    QelProtocol protocol(&channel, 2, 1, nullptr);
+    PrepareAbc(protocol);
+    protocol.ResetUpgrade();
+    EXPECT_EQ(protocol.Execute(), 0);
+    EXPECT_EQ(ImageInDevice(device), simtest::AbcImage());
+    EXPECT_EQ(device.LastBootVerdict(), "boot ok");
+    EXPECT_EQ(device.ResetCount(), 1U);
+}
+
+TEST(SimChannel, LyingDeviceFailsTheCrcVerification) {
+    SleepRecorder sleeps;
+    qelsim::DeviceOptions options;
+    options.lieAboutCrc16 = true;
+    qelsim::DeviceModel device(options);
+    SimChannel channel(device);
+    QelProtocol protocol(&channel, 1, 1, nullptr);
+    PrepareAbc(protocol);
+    protocol.ResetUpgrade();
+    EXPECT_EQ(protocol.Execute(), 5008);
+    EXPECT_EQ(device.ResetCount(), 0U);
+}
+
+TEST(SimChannel, BlindModeWaitsForADeviceThatIsSilentAfterItsReset) {
+    SleepRecorder sleeps;
+    qelsim::DeviceOptions options;
+    options.silentRequestsAfterReset = 3;
+    qelsim::DeviceModel device(options);
+    SimChannel channel(device);
+    QelProtocol protocol(&channel, 1, 5, nullptr);
+    PrepareAbc(protocol);
+    protocol.ResetUpgrade();
+    EXPECT_EQ(protocol.Execute(), 0);
+    EXPECT_EQ(SleepRecorder::Pauses(), (std::vector<unsigned long>{10000, 60000, 60000, 60000}));
+    EXPECT_EQ(device.LastBootVerdict(), "boot ok");
+}
 
 TEST(SimChannel, ResetExchangeWithTheEngine) {
     qelsim::DeviceModel device;

@@ -1,0 +1,277 @@
+// The qel-sim program itself, over TCP on 127.0.0.1 and on a pseudo-terminal.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <termios.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "line_client.h"
+#include "request_builder.h"
+#include "sim_process.h"
+
+namespace {
+
+using namespace std::chrono;
+using simtest::Bytes;
+using simtest::LineClient;
+using simtest::RequestLine;
+using simtest::SimProcess;
+
+const std::string kResetReply = "5A8A7D02006DE3\r";
+
+std::string TempPath(const std::string& name) {
+    return testing::TempDir() + "qelsim_" + std::to_string(getpid()) + "_" + name;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+int ConnectTo(std::uint16_t port) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in where{};
+    where.sin_family = AF_INET;
+    where.sin_port = htons(port);
+    where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Waits, bounded, until the file holds the text.
+bool FileComesToHold(const std::string& path, const std::string& text) {
+    const auto deadline = steady_clock::now() + seconds(5);
+    while (steady_clock::now() < deadline) {
+        if (ReadFile(path).find(text) != std::string::npos) {
+            return true;
+        }
+        std::this_thread::sleep_for(milliseconds(5));  // polls a file another process writes
+    }
+    return false;
+}
+
+class SimProcessTest : public testing::Test {
+  protected:
+    void TearDown() override {
+        m_sim.reset();
+        for (const auto& path : m_files) {
+            std::remove(path.c_str());
+        }
+    }
+    std::string File(const std::string& name) {
+        m_files.push_back(TempPath(name));
+        return m_files.back();
+    }
+    // Starts qel-sim on a free TCP port and returns the port from its first line.
+    std::uint16_t StartTcp(std::vector<std::string> extra = {}) {
+        std::vector<std::string> arguments{"--tcp", "0"};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        m_stderr = File("stderr.txt");
+        m_sim = std::make_unique<SimProcess>(arguments, m_stderr);
+        const auto line = m_sim->ReadLine();
+        const std::string prefix = "listening 127.0.0.1:";
+        if (!line || line->rfind(prefix, 0) != 0) {
+            ADD_FAILURE() << "first line: " << line.value_or("(none)");
+            return 0;
+        }
+        return static_cast<std::uint16_t>(std::stoi(line->substr(prefix.size())));
+    }
+
+    std::unique_ptr<SimProcess> m_sim;
+    std::string m_stderr;
+    std::vector<std::string> m_files;
+};
+
+TEST_F(SimProcessTest, HelpListsOptionsAndExitsZero) {
+    SimProcess sim({"--help"}, File("stderr.txt"));
+    const std::string text = sim.ReadAll();
+    EXPECT_NE(text.find("--late-reply"), std::string::npos);
+    EXPECT_EQ(sim.Wait(), 0);
+}
+
+TEST_F(SimProcessTest, BadCommandLineExitsOne) {
+    SimProcess sim({"--tcp", "0", "--frobnicate"}, File("stderr.txt"));
+    EXPECT_EQ(sim.Wait(), 1);
+    EXPECT_NE(ReadFile(m_files.back()).find("unknown option --frobnicate"), std::string::npos);
+}
+
+TEST_F(SimProcessTest, TcpAnswersAResetTypedByHand) {
+    const auto port = StartTcp();
+    LineClient client(ConnectTo(port));
+    ASSERT_GE(client.Fd(), 0);
+    ASSERT_TRUE(client.Send("5A0A7D024B92\r"));
+    EXPECT_EQ(client.Read(15), kResetReply);
+    EXPECT_EQ(m_sim->Stop(), 0);
+}
+
+TEST_F(SimProcessTest, MemoryOutlivesTheConnection) {
+    const auto port = StartTcp();
+    const Bytes page(256, 0x3C);
+    {
+        LineClient first(ConnectTo(port));
+        ASSERT_TRUE(first.Send(simtest::WritePageLine(2, 0x40100, page) + "\r"));
+        ASSERT_TRUE(first.Read(15));
+    }
+    LineClient second(ConnectTo(port));
+    ASSERT_TRUE(second.Send(simtest::ReadPageLine(3, 0x40100) + "\r"));
+    const auto reply = second.Read(543);
+    ASSERT_TRUE(reply);
+    const Bytes bytes = simtest::ReplyBytes(*reply);
+    EXPECT_EQ(Bytes(bytes.begin() + 13, bytes.begin() + 269), page);
+}
+
+TEST_F(SimProcessTest, RefusedConnectionsAreClosedAtOnce) {
+    const auto port = StartTcp({"--refuse-connections", "2"});
+    for (int i = 0; i < 2; ++i) {
+        LineClient refused(ConnectTo(port));
+        EXPECT_TRUE(refused.ClosedByPeer()) << "connection " << i + 1;
+    }
+    LineClient served(ConnectTo(port));
+    ASSERT_TRUE(served.Send("5A0A7D024B92\r"));
+    EXPECT_EQ(served.Read(15), kResetReply);
+}
+
+TEST_F(SimProcessTest, ConnectionClosedAfterTheNamedRequestOnly) {
+    const auto port = StartTcp({"--close-after", "1"});
+    {
+        LineClient first(ConnectTo(port));
+        ASSERT_TRUE(first.Send("5A0A7D024B92\r"));
+        EXPECT_EQ(first.Read(15), kResetReply);
+        EXPECT_TRUE(first.ClosedByPeer());
+    }
+    LineClient second(ConnectTo(port));
+    ASSERT_TRUE(second.Send(RequestLine(0x0A, 3) + "\r"));
+    EXPECT_TRUE(second.Read(15));
+    ASSERT_TRUE(second.Send(RequestLine(0x0A, 4) + "\r"));
+    EXPECT_TRUE(second.Read(15));
+}
+
+TEST_F(SimProcessTest, DumpAfterResetAndAtExitLogAndVerdict) {
+    const std::string dump = File("dump.bin");
+    const std::string log = File("log.json");
+    const auto port = StartTcp({"--dump", dump, "--log", log, "--memory-size", "0x50000"});
+    LineClient client(ConnectTo(port));
+    ASSERT_TRUE(client.Send(simtest::WritePageLine(2, 0x40000, simtest::AbcImage()) + "\r"));
+    ASSERT_TRUE(client.Read(15));
+    ASSERT_TRUE(client.Send(RequestLine(0x0A, 3) + "\r"));
+    ASSERT_TRUE(client.Read(15));
+    std::string memory = ReadFile(dump);  // written before the reset's reply left
+    ASSERT_EQ(memory.size(), 0x50000U);
+    const Bytes image = simtest::AbcImage();
+    EXPECT_EQ(memory.substr(0x40000, 256), std::string(image.begin(), image.end()));
+
+    ASSERT_TRUE(client.Send(simtest::WritePageLine(4, 0x40100, Bytes(256, 0x77)) + "\r"));
+    ASSERT_TRUE(client.Read(15));
+    EXPECT_EQ(m_sim->Stop(SIGINT), 0);
+    memory = ReadFile(dump);
+    EXPECT_EQ(memory.substr(0x40100, 256), std::string(256, '\x77'));
+
+    const std::string logText = ReadFile(log);
+    EXPECT_NE(logText.find("{\"event\":\"request\",\"n\":1,\"command\":24,\"id\":2,"
+                           "\"address\":262144,\"length\":256,\"answered\":true,\"status\":0,"
+                           "\"faults\":\"\"}"),
+              std::string::npos);
+    EXPECT_NE(logText.find("{\"event\":\"boot\",\"verdict\":\"boot ok\"}"), std::string::npos);
+    EXPECT_NE(ReadFile(m_stderr).find("qel-sim: boot ok"), std::string::npos);
+}
+
+// Each device fault reaches the model from the command line; its own behaviour is tested on the
+// model. The log shows which fault was applied to which request.
+struct FaultOption {
+    std::vector<std::string> option;
+    std::string logged;
+};
+
+class FaultFromCommandLine : public SimProcessTest,
+                             public testing::WithParamInterface<FaultOption> {};
+
+TEST_P(FaultFromCommandLine, IsAppliedToTheNamedRequest) {
+    const std::string log = File("faults.json");
+    std::vector<std::string> options{"--log", log};
+    options.insert(options.end(), GetParam().option.begin(), GetParam().option.end());
+    const auto port = StartTcp(options);
+    LineClient client(ConnectTo(port));
+    ASSERT_TRUE(client.Send("5A0A7D024B92\r"));                            // request 1: a reset
+    ASSERT_TRUE(client.Send(simtest::Crc16Line(3, 0x40000, 256) + "\r"));  // request 2
+    EXPECT_TRUE(FileComesToHold(log, GetParam().logged)) << ReadFile(log);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, FaultFromCommandLine,
+    testing::Values(FaultOption{{"--drop-reply", "1"},
+                                "\"n\":1,\"command\":10,\"id\":2,\"address\":0,"
+                                "\"length\":0,\"answered\":false,\"status\":0,"
+                                "\"faults\":\"drop\""},
+                    FaultOption{{"--corrupt-reply", "2"},
+                                "\"n\":2,\"command\":28,\"id\":3,\"address\":262144,"
+                                "\"length\":256,\"answered\":true,\"status\":0,"
+                                "\"faults\":\"corrupt\""},
+                    FaultOption{{"--wrong-id", "1"}, "\"faults\":\"wrong-id\""},
+                    FaultOption{{"--fail-status", "2"}, "\"status\":1,\"faults\":\"status\""},
+                    FaultOption{{"--lie-crc"}, "\"faults\":\"lie-crc\""},
+                    FaultOption{{"--late-reply", "1"},
+                                "\"n\":1,\"command\":10,\"id\":2,\"address\":0,"
+                                "\"length\":0,\"answered\":true,\"status\":0,"
+                                "\"faults\":\"late\""},
+                    FaultOption{{"--silent-requests-after-reset", "forever"},
+                                "\"n\":2,\"command\":28,\"id\":3,\"address\":262144,\"length\":256,"
+                                "\"answered\":false,\"status\":null,\"faults\":\"silent\""},
+                    FaultOption{{"--silent-after-reset", "60"},
+                                "\"answered\":false,\"status\":null,"
+                                "\"faults\":\"silent\""}));
+
+TEST_F(SimProcessTest, FailedWriteAddressFromTheCommandLine) {
+    const auto port = StartTcp({"--fail-write-at", "0x40100"});
+    LineClient client(ConnectTo(port));
+    ASSERT_TRUE(client.Send(simtest::WritePageLine(2, 0x40100, Bytes(256, 0)) + "\r"));
+    const auto reply = client.Read(15);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(simtest::ReplyBytes(*reply)[4], 1);
+}
+
+TEST_F(SimProcessTest, ReplyDelayAndBaudFromTheCommandLine) {
+    const auto port = StartTcp({"--reply-delay", "40", "--baud", "9600"});
+    LineClient client(ConnectTo(port));
+    const auto start = steady_clock::now();
+    ASSERT_TRUE(client.Send("5A0A7D024B92\r"));
+    EXPECT_EQ(client.Read(15), kResetReply);
+    EXPECT_GE(steady_clock::now() - start, milliseconds(40) + microseconds(28 * 1041));
+}
+
+// The pseudo-terminal, opened as a serial port would be.
+int OpenPort(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd >= 0) {
+        termios mode{};
+        tcgetattr(fd, &mode);
+        cfmakeraw(&mode);
+        tcsetattr(fd, TCSANOW, &mode);
+        tcflush(fd, TCIOFLUSH);
+    }
+    return fd;
+}
+
+TEST_F(SimProcessTest, PtyServesAcrossCloseAndReopen) {
+    m_sim = std::make_unique<SimProcess>(std::vector<std::string>{"--pty"}, File("stderr.txt"));
+    const auto line = m_sim->ReadLine();
+    ASSERT_TRUE(line && line->rfind("pty /dev/", 0) == 0) << line.value_or("(none)");
+    const std::string path = line->substr(4);
+    for (std::uint8_t id = 2; id < 5; ++id) {
+        LineClient port(OpenPort(path));
+        ASSERT_GE(port.Fd(), 0);
+        ASSERT_TRUE(port.Send(RequestLine(0x0A, id) + "\r"));
+        const auto reply = port.Read(15);
+        ASSERT_TRUE(reply) << "open " << int(id - 1);
+        EXPECT_EQ(simtest::ReplyBytes(*reply)[3], id);
+    }
+    EXPECT_EQ(m_sim->Stop(), 0);
+}
+
+}  // namespace
