@@ -9,7 +9,6 @@
 #include "frame_codec.h"
 #include "qel_protocol.h"
 #include "sim_channel.h"
-#include "trace_recorder.h"
 
 namespace {
 
@@ -139,14 +138,18 @@ std::vector<std::uint8_t> Filled(std::size_t count, std::uint8_t value) {
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, RawDataOnDevice,
-    ::testing::Values(RawOnDevice{"EmptyPlain", 0, 0x10, {}, 0, {}},
-                      RawOnDevice{"EmptyDoubled", 1, 0x10, {}, 0, {}},
-                      RawOnDevice{"Doubled", 1, 0x10, {0x01, 0x80}, 0, {0x11, 0x90, 0x90}},
-                      RawOnDevice{"OffsetWraps", 1, 0x90, {0x7F}, 0, {0x0F}},
-                      RawOnDevice{"UnknownEncoding", 2, 0, {1, 2}, 5026, {}},
-                      RawOnDevice{"Announces1025", 0, 0, Filled(1025, 1), 5027, {}},
-                      RawOnDevice{"Announces65535", 0, 0, Filled(65535, 1), 5027, {}},
-                      RawOnDevice{"DoublesPast1024", 1, 0, Filled(1024, 0x80), 5027, {}}),
+    ::testing::Values(
+        RawOnDevice{"EmptyPlain", 0, 0x10, {}, 0, {}},
+        RawOnDevice{"EmptyDoubled", 1, 0x10, {}, 0, {}},
+        RawOnDevice{"PlainIgnoresTheOffset", 0, 0x10, {0x01, 0x80}, 0, {0x01, 0x80}},
+        RawOnDevice{"PlainFillsTheArray", 0, 0, Filled(1024, 0xC3), 0, Filled(1024, 0xC3)},
+        RawOnDevice{"DoubledFillsTheArray", 1, 1, Filled(512, 0x80), 0, Filled(1024, 0x81)},
+        RawOnDevice{"Doubled", 1, 0x10, {0x01, 0x80}, 0, {0x11, 0x90, 0x90}},
+        RawOnDevice{"OffsetWraps", 1, 0x90, {0x7F}, 0, {0x0F}},
+        RawOnDevice{"UnknownEncoding", 2, 0, {1, 2}, 5026, {}},
+        RawOnDevice{"Announces1025", 0, 0, Filled(1025, 1), 5027, {}},
+        RawOnDevice{"Announces65535", 0, 0, Filled(65535, 1), 5027, {}},
+        RawOnDevice{"DoublesPast1024", 1, 0, Filled(1024, 0x80), 5027, {}}),
     [](const ::testing::TestParamInfo<RawOnDevice>& tested) {
         return std::string(tested.param.name);
     });
@@ -160,22 +163,5 @@ TEST(DataCommandsOnDevice, AnOversizedRawReplyIsNotReadBeyondItsHeader) {
     // The whole reply is 2 * (16 + 65535) + 1 characters; only its 28-character header was taken.
     EXPECT_EQ(bench.channel.Pending().size(), 2u * (16 + 65535) + 1 - 28);
 }
-
-#ifndef _WIN32
-TEST(DataCommandsOnDevice, RawDataNotifiesTheWholeReplyText) {
-    qelsim::DeviceModel device;
-    device.Options().rawData.data = {0xAA, 0xBB, 0xCC};
-    SimChannel channel(device);
-    TraceRecorder window;
-    QelProtocol protocol(&channel, 1, 1, window.Window());
-    unsigned char out[1024];
-    std::uint16_t length = 0;
-    ASSERT_EQ(protocol.ReadRawData(out, length), 0);
-    ASSERT_EQ(window.Received().size(), 2u);
-    EXPECT_EQ(window.Received()[1].wParam, 0x85u);
-    EXPECT_EQ(window.Received()[1].text.size(), 2u * 3 + 33);
-    EXPECT_EQ(window.Received()[1].text.substr(28, 6), "AABBCC");
-}
-#endif
 
 }  // namespace
