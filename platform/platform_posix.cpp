@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <fcntl.h>
 
 namespace {
@@ -39,12 +40,20 @@ int ToWinsockNumbering(int error) {
 
 thread_local int t_lastError = 0;
 
+// A signal does not start the wait over: the time-out first asked for stays the bound.
 int PollOne(int socket, short events, int timeoutMilliseconds, short* revents) {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
     pollfd entry{socket, events, 0};
     int result;
-    do {
-        result = poll(&entry, 1, timeoutMilliseconds);
-    } while (result < 0 && errno == EINTR);
+    int wait = timeoutMilliseconds;
+    while ((result = poll(&entry, 1, wait)) < 0 && errno == EINTR) {
+        if (timeoutMilliseconds > 0) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            wait = left.count() > 0 ? static_cast<int>(left.count()) : 0;
+        }
+    }
     *revents = entry.revents;
     return result;
 }

@@ -6,15 +6,18 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "qel_codes.h"
@@ -282,6 +285,33 @@ TEST_F(ConnectedChannel, AfterCloseReadGives5021WriteGives5024AndCloseIsHarmless
     ReadText(15, &result);
     EXPECT_EQ(result, qel::kErrReadTimeout);
     EXPECT_EQ(WriteText("Z0A}01"), qel::kErrWrite);
+}
+
+void InterruptOnly(int) {}
+
+TEST_F(ConnectedChannel, SignalsDoNotStretchTheWaitForData) {
+    struct sigaction interrupting {};
+    interrupting.sa_handler = &InterruptOnly;  // no SA_RESTART: every signal ends a poll early
+    struct sigaction saved {};
+    ASSERT_EQ(sigaction(SIGUSR1, &interrupting, &saved), 0);
+    Access::SetTimeout(m_channel, 1000);
+    std::atomic<bool> done{false};
+    const pthread_t reader = pthread_self();
+    std::thread signaller([&] {
+        for (int i = 0; i < 200 && !done; ++i) {  // at most four seconds of signals
+            pthread_kill(reader, SIGUSR1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    auto start = Clock::now();
+    int result = -1;
+    ReadText(1, &result);
+    long long elapsed = MillisecondsSince(start);
+    done = true;
+    signaller.join();
+    sigaction(SIGUSR1, &saved, nullptr);
+    EXPECT_EQ(result, qel::kErrReadTimeout);
+    EXPECT_LT(elapsed, 3000);
 }
 
 int g_brokenPipeSignals = 0;
