@@ -102,18 +102,8 @@ const FailureCase kFailures[] = {
      "Cannot read reply."},
     {"NotHex", [](FakeChannel& c, const std::string& r) { c.QueueReply(Replace(r, 9, 'G')); },
      qel::kErrReplyNotHex, "Cannot convert to binary data format."},
-    {"WrongStart", [](FakeChannel& c, const std::string& r) { c.QueueReply(Replace(r, 1, 'B')); },
-     qel::kErrReplyStart, "Reply format is bad."},
     {"WrongId", [](FakeChannel& c, const std::string& r) { c.QueueReply(Replace(r, 7, '4')); },
      qel::kErrReplyMessageId, "Reply format is bad."},
-    {"NoCr",
-     [](FakeChannel& c, const std::string& r) { c.QueueReply(Replace(r, r.size() - 1, '0')); },
-     qel::kErrReplyTerminator, "Reply format is bad."},
-    {"BadCrc",
-     [](FakeChannel& c, const std::string& r) {
-         c.QueueReply(Replace(r, r.size() - 2, r[r.size() - 2] == '0' ? '1' : '0'));
-     },
-     qel::kErrReplyCrc, "Reply format is bad."},
     {"Status", nullptr, qel::kErrReplyStatus, "Reply STATUS byte is bad."},
 };
 

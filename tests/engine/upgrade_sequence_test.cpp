@@ -10,6 +10,7 @@
 #include "protocol_access.h"
 #include "sim_channel.h"
 #include "sleep_recorder.h"
+#include "trace_recorder.h"
 
 namespace {
 
@@ -37,10 +38,10 @@ std::string Hex(unsigned value) {
 
 // A device model on an in-process channel and a protocol object with a prepared image.
 struct Rig {
-    explicit Rig(int verifyMethod, int runMode, std::uint32_t length = 500)
+    explicit Rig(int verifyMethod, int runMode, std::uint32_t length = 500, HWND window = nullptr)
         : firmware(SmallFirmware(length)),
           image(expected::ApplicationImage(firmware)),
-          protocol(&channel, verifyMethod, runMode, nullptr),
+          protocol(&channel, verifyMethod, runMode, window),
           access(protocol) {
         CaptureStdout();
         const int prepared = protocol.PrepareDataBuffer(
@@ -220,6 +221,21 @@ TEST(UpgradeSequence, LeavesTheApplicationImageInTheDeviceAndItBoots) {
     EXPECT_EQ(rig.device.LastBootVerdict(), "boot ok");
     EXPECT_EQ(rig.device.ResetCount(), 1u);
 }
+
+#ifndef _WIN32
+// Only the device check's clock reads notify the window; the sequence's own traffic shows in the
+// printed lines.
+TEST(UpgradeSequence, NotifiesTheWindowOfNothingButTheDeviceCheck) {
+    SleepRecorder sleeps;
+    TraceRecorder window;
+    Rig rig(2, 5, 500, window.Window());
+    std::string printed;
+    EXPECT_EQ(rig.Execute(&printed), 0);
+    ASSERT_EQ(window.Received().size(), 2u);
+    EXPECT_EQ(window.Received()[0].wParam, (12u << 16) | 0x06);
+    EXPECT_EQ(window.Received()[1].wParam, 0x86u);
+}
+#endif
 
 TEST(UpgradeSequence, AnImageOfOnePageGoesFromTheClearedHeaderStraightToTheHeaderPage) {
     Rig rig(1, 1, 3);

@@ -108,24 +108,8 @@ struct StepFailure {
 
 const StepFailure kCrcFailures[] = {
     {"TextWrite", [](FakeChannel& c) { c.FailWrite(0, 5024); }, 5024, ""},
-    {"CrWrite", [](FakeChannel& c) { c.FailWrite(1, 5025); }, 5025, ""},
     {"Read", [](FakeChannel& c) { c.QueueReadFailure(5023); }, 5023,
      "\nDBG: Verify with CRC16 Failed. Cannot read reply."},
-    {"NotHex",
-     [](FakeChannel& c) {
-         std::string text = CrcReply{}.Text();
-         text[3] = 'g';
-         c.QueueReply(text);
-     },
-     qel::kErrReplyNotHex,
-     "\nDBG: Verify with CRC16 Failed. Cannot convert to binary data format."},
-    {"Format",
-     [](FakeChannel& c) {
-         std::string text = CrcReply{}.Text();
-         text.replace(2, 2, "9A");  // answered as a page read
-         c.QueueReply(text);
-     },
-     qel::kErrReplyCode, "\nDBG: Verify with CRC16 Failed. Reply format is bad."},
     {"Status",
      [](FakeChannel& c) {
          CrcReply reply;
