@@ -28,6 +28,10 @@ struct BootCase {
     std::string verdict;
 };
 
+void PrintTo(const BootCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class BootVerdict : public testing::TestWithParam<BootCase> {};
 
 TEST_P(BootVerdict, NamesTheFirstReason) {

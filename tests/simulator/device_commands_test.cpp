@@ -34,6 +34,10 @@ struct LengthCase {
     std::size_t replyLength;
 };
 
+void PrintTo(const LengthCase& c, std::ostream* out) {
+    *out << "command " << int(c.command);
+}
+
 class ReplyLength : public testing::TestWithParam<LengthCase> {};
 
 TEST_P(ReplyLength, MatchesWhatTheHostReads) {
@@ -141,6 +145,10 @@ struct MalformedCase {
     Bytes payload;
     std::size_t replyLength;
 };
+
+void PrintTo(const MalformedCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 Bytes Damaged(Bytes record, std::size_t at, std::uint8_t value) {
     record[at] = value;

@@ -130,6 +130,10 @@ struct SilenceCase {
     std::uint8_t pageByteAfter;            // each write fills the page with its id
 };
 
+void PrintTo(const SilenceCase& c, std::ostream* out) {
+    *out << c.silentRequests << " silent requests";
+}
+
 class SilentRequests : public testing::TestWithParam<SilenceCase> {};
 
 TEST_P(SilentRequests, IgnoresThatManyRequests) {

@@ -93,6 +93,12 @@ struct BadLine {
     std::string error;
 };
 
+void PrintTo(const BadLine& line, std::ostream* out) {
+    for (const auto& argument : line.arguments) {
+        *out << argument << ' ';
+    }
+}
+
 class RefusedCommandLine : public testing::TestWithParam<BadLine> {};
 
 TEST_P(RefusedCommandLine, SaysWhy) {

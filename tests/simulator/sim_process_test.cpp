@@ -189,6 +189,10 @@ struct FaultOption {
     std::string logged;
 };
 
+void PrintTo(const FaultOption& fault, std::ostream* out) {
+    *out << fault.option.front();
+}
+
 class FaultFromCommandLine : public SimProcessTest,
                              public testing::WithParamInterface<FaultOption> {};
 
