@@ -9,9 +9,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "child_process.h"
 #include "line_client.h"
 #include "request_builder.h"
-#include "sim_process.h"
 
 namespace {
 
@@ -19,9 +19,14 @@ using namespace std::chrono;
 using simtest::Bytes;
 using simtest::LineClient;
 using simtest::RequestLine;
-using simtest::SimProcess;
 
 const std::string kResetReply = "5A8A7D02006DE3\r";
+constexpr milliseconds kLimit = seconds(5);
+
+// qel-sim with its standard error in the same pipe as its output.
+std::unique_ptr<ChildProcess> StartSim(const std::vector<std::string>& arguments) {
+    return std::make_unique<ChildProcess>(QEL_SIM_PROGRAM, arguments, true);
+}
 
 std::string TempPath(const std::string& name) {
     return testing::TempDir() + "qelsim_" + std::to_string(getpid()) + "_" + name;
@@ -73,9 +78,8 @@ class SimProcessTest : public testing::Test {
     std::uint16_t StartTcp(std::vector<std::string> extra = {}) {
         std::vector<std::string> arguments{"--tcp", "0"};
         arguments.insert(arguments.end(), extra.begin(), extra.end());
-        m_stderr = File("stderr.txt");
-        m_sim = std::make_unique<SimProcess>(arguments, m_stderr);
-        const auto line = m_sim->ReadLine();
+        m_sim = StartSim(arguments);
+        const auto line = m_sim->ReadLine(kLimit);
         const std::string prefix = "listening 127.0.0.1:";
         if (!line || line->rfind(prefix, 0) != 0) {
             ADD_FAILURE() << "first line: " << line.value_or("(none)");
@@ -84,22 +88,20 @@ class SimProcessTest : public testing::Test {
         return static_cast<std::uint16_t>(std::stoi(line->substr(prefix.size())));
     }
 
-    std::unique_ptr<SimProcess> m_sim;
-    std::string m_stderr;
+    std::unique_ptr<ChildProcess> m_sim;
     std::vector<std::string> m_files;
 };
 
 TEST_F(SimProcessTest, HelpListsOptionsAndExitsZero) {
-    SimProcess sim({"--help"}, File("stderr.txt"));
-    const std::string text = sim.ReadAll();
-    EXPECT_NE(text.find("--late-reply"), std::string::npos);
-    EXPECT_EQ(sim.Wait(), 0);
+    const auto sim = StartSim({"--help"});
+    EXPECT_EQ(sim->Wait(kLimit), 0);
+    EXPECT_NE(sim->Output().find("--late-reply"), std::string::npos);
 }
 
 TEST_F(SimProcessTest, BadCommandLineExitsOne) {
-    SimProcess sim({"--tcp", "0", "--frobnicate"}, File("stderr.txt"));
-    EXPECT_EQ(sim.Wait(), 1);
-    EXPECT_NE(ReadFile(m_files.back()).find("unknown option --frobnicate"), std::string::npos);
+    const auto sim = StartSim({"--tcp", "0", "--frobnicate"});
+    EXPECT_EQ(sim->Wait(kLimit), 1);
+    EXPECT_NE(sim->Output().find("unknown option --frobnicate"), std::string::npos);
 }
 
 TEST_F(SimProcessTest, TcpAnswersAResetTypedByHand) {
@@ -108,7 +110,19 @@ TEST_F(SimProcessTest, TcpAnswersAResetTypedByHand) {
     ASSERT_GE(client.Fd(), 0);
     ASSERT_TRUE(client.Send("5A0A7D024B92\r"));
     EXPECT_EQ(client.Read(15), kResetReply);
-    EXPECT_EQ(m_sim->Stop(), 0);
+    EXPECT_EQ(m_sim->Stop(kLimit), 0);
+}
+
+TEST_F(SimProcessTest, LateReplyWaitsInFrontOfTheNextOne) {
+    const auto port = StartTcp({"--late-reply", "1"});
+    LineClient client(ConnectTo(port));
+    ASSERT_TRUE(client.Send("5A0A7D024B92\r"));
+    EXPECT_EQ(client.Read(1, milliseconds(200)), std::nullopt);
+    ASSERT_TRUE(client.Send(RequestLine(0x0A, 3) + "\r"));
+    const auto both = client.Read(30);
+    ASSERT_TRUE(both);
+    EXPECT_EQ(both->substr(0, 15), kResetReply);
+    EXPECT_EQ(simtest::ReplyBytes(both->substr(15))[3], 3);
 }
 
 TEST_F(SimProcessTest, MemoryOutlivesTheConnection) {
@@ -169,7 +183,8 @@ TEST_F(SimProcessTest, DumpAfterResetAndAtExitLogAndVerdict) {
 
     ASSERT_TRUE(client.Send(simtest::WritePageLine(4, 0x40100, Bytes(256, 0x77)) + "\r"));
     ASSERT_TRUE(client.Read(15));
-    EXPECT_EQ(m_sim->Stop(SIGINT), 0);
+    kill(m_sim->Pid(), SIGINT);
+    EXPECT_EQ(m_sim->Wait(kLimit), 0);
     memory = ReadFile(dump);
     EXPECT_EQ(memory.substr(0x40100, 256), std::string(256, '\x77'));
 
@@ -179,7 +194,7 @@ TEST_F(SimProcessTest, DumpAfterResetAndAtExitLogAndVerdict) {
                            "\"faults\":\"\"}"),
               std::string::npos);
     EXPECT_NE(logText.find("{\"event\":\"boot\",\"verdict\":\"boot ok\"}"), std::string::npos);
-    EXPECT_NE(ReadFile(m_stderr).find("qel-sim: boot ok"), std::string::npos);
+    EXPECT_NE(m_sim->Output().find("qel-sim: boot ok"), std::string::npos);
 }
 
 // Each device fault reaches the model from the command line; its own behaviour is tested on the
@@ -221,13 +236,17 @@ INSTANTIATE_TEST_SUITE_P(
                     FaultOption{{"--fail-status", "2"}, "\"status\":1,\"faults\":\"status\""},
                     FaultOption{{"--lie-crc"}, "\"faults\":\"lie-crc\""},
                     FaultOption{{"--late-reply", "1"},
-                                "\"n\":1,\"command\":10,\"id\":2,\"address\":0,"
-                                "\"length\":0,\"answered\":true,\"status\":0,"
-                                "\"faults\":\"late\""},
+                                "\"answered\":true,\"status\":0,\"faults\":\"late\""},
                     FaultOption{{"--silent-requests-after-reset", "forever"},
-                                "\"n\":2,\"command\":28,\"id\":3,\"address\":262144,\"length\":256,"
-                                "\"answered\":false,\"status\":null,\"faults\":\"silent\""},
+                                "\"n\":2,\"command\":28,"
+                                "\"id\":3,\"address\":262144,"
+                                "\"length\":256,"
+                                "\"answered\":false,"
+                                "\"status\":null,"
+                                "\"faults\":\"silent\""},
                     FaultOption{{"--silent-after-reset", "60"},
+                                "\"n\":2,\"command\":28,\"id\":3,"
+                                "\"address\":262144,\"length\":256,"
                                 "\"answered\":false,\"status\":null,"
                                 "\"faults\":\"silent\""}));
 
@@ -263,8 +282,8 @@ int OpenPort(const std::string& path) {
 }
 
 TEST_F(SimProcessTest, PtyServesAcrossCloseAndReopen) {
-    m_sim = std::make_unique<SimProcess>(std::vector<std::string>{"--pty"}, File("stderr.txt"));
-    const auto line = m_sim->ReadLine();
+    m_sim = StartSim({"--pty"});
+    const auto line = m_sim->ReadLine(kLimit);
     ASSERT_TRUE(line && line->rfind("pty /dev/", 0) == 0) << line.value_or("(none)");
     const std::string path = line->substr(4);
     for (std::uint8_t id = 2; id < 5; ++id) {
@@ -275,7 +294,7 @@ TEST_F(SimProcessTest, PtyServesAcrossCloseAndReopen) {
         ASSERT_TRUE(reply) << "open " << int(id - 1);
         EXPECT_EQ(simtest::ReplyBytes(*reply)[3], id);
     }
-    EXPECT_EQ(m_sim->Stop(), 0);
+    EXPECT_EQ(m_sim->Stop(kLimit), 0);
 }
 
 }  // namespace
