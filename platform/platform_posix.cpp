@@ -83,7 +83,14 @@ SleepFunction SetSleepFunction(SleepFunction replacement) {
 }
 
 SocketHandle OpenTcpSocket() {
+#ifdef SOCK_CLOEXEC
     int handle = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+#else
+    int handle = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (handle >= 0) {
+        fcntl(handle, F_SETFD, FD_CLOEXEC);
+    }
+#endif
     if (handle < 0) {
         t_lastError = errno;
         return kInvalidSocket;
