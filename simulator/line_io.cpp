@@ -45,15 +45,19 @@ bool WaitUntil(SteadyTime deadline) {
     return false;
 }
 
-ReadOutcome ReadSome(int fd, char* buffer, std::size_t capacity, std::size_t& received) {
+ReadOutcome ReadSome(int fd, char* buffer, std::size_t capacity, std::size_t& received,
+                     int watchFd) {
     received = 0;
-    pollfd entry{fd, POLLIN, 0};
-    const int ready = poll(&entry, 1, static_cast<int>(kPollInterval.count()));
+    pollfd entries[2] = {{fd, POLLIN, 0}, {watchFd, POLLIN, 0}};
+    const int ready = poll(entries, watchFd >= 0 ? 2 : 1, static_cast<int>(kPollInterval.count()));
     if (ready == 0 || (ready < 0 && errno == EINTR)) {
         return ReadOutcome::kIdle;
     }
     if (ready < 0) {
         return ReadOutcome::kFailed;
+    }
+    if (entries[0].revents == 0) {
+        return ReadOutcome::kWatch;
     }
     const ssize_t count = read(fd, buffer, capacity);
     if (count > 0) {

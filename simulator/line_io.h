@@ -14,10 +14,12 @@ using SteadyTime = std::chrono::steady_clock::time_point;
 // Sleeps until the deadline; false when a stop ended the wait.
 bool WaitUntil(SteadyTime deadline);
 
-enum class ReadOutcome { kData, kIdle, kClosed, kFailed };
+enum class ReadOutcome { kData, kIdle, kWatch, kClosed, kFailed };
 
-// Waits up to the poll interval for input and reads what is there.
-ReadOutcome ReadSome(int fd, char* buffer, std::size_t capacity, std::size_t& received);
+// Waits up to the poll interval for input and reads what is there. A watched descriptor (-1 for
+// none) that becomes readable first ends the wait with kWatch.
+ReadOutcome ReadSome(int fd, char* buffer, std::size_t capacity, std::size_t& received,
+                     int watchFd = -1);
 
 // The time one character takes on the wire; zero at full speed.
 std::chrono::nanoseconds CharacterTime(std::uint32_t baud);

@@ -7,8 +7,11 @@
 
 namespace qelsim {
 
-LineSession::LineSession(SimulatedDevice& simulated, int fd)
-    : m_simulated(simulated), m_fd(fd), m_characterTime(CharacterTime(simulated.faults.baud)) {}
+LineSession::LineSession(SimulatedDevice& simulated, int fd, LineWatch watch)
+    : m_simulated(simulated),
+      m_fd(fd),
+      m_watch(std::move(watch)),
+      m_characterTime(CharacterTime(simulated.faults.baud)) {}
 
 SessionEnd LineSession::Serve() {
     LineAssembler assembler;
@@ -16,8 +19,11 @@ SessionEnd LineSession::Serve() {
     char buffer[4096];
     while (!StopRequested()) {
         std::size_t received = 0;
-        switch (ReadSome(m_fd, buffer, sizeof buffer, received)) {
+        switch (ReadSome(m_fd, buffer, sizeof buffer, received, m_watch.fd)) {
             case ReadOutcome::kIdle:
+                continue;
+            case ReadOutcome::kWatch:
+                m_watch.onReady();
                 continue;
             case ReadOutcome::kClosed:
                 return SessionEnd::kPeerClosed;

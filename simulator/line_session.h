@@ -2,6 +2,7 @@
 // a transport fault closes it, or a stop is requested.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,9 +25,15 @@ struct SimulatedDevice {
     std::optional<std::string> pendingBoot;  // verdict of a reset, logged after its request
 };
 
+// A descriptor the session watches beside its line, and what to do when it becomes readable.
+struct LineWatch {
+    int fd = -1;
+    std::function<void()> onReady;
+};
+
 class LineSession {
   public:
-    LineSession(SimulatedDevice& simulated, int fd);
+    LineSession(SimulatedDevice& simulated, int fd, LineWatch watch = {});
     SessionEnd Serve();
 
   private:
@@ -35,6 +42,7 @@ class LineSession {
 
     SimulatedDevice& m_simulated;
     int m_fd;
+    LineWatch m_watch;
     std::chrono::nanoseconds m_characterTime;
     std::string m_heldReply;
 };

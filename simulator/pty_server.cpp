@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "pty_close_watch.h"
 #include "stop_signal.h"
 
 namespace qelsim {
@@ -64,9 +65,15 @@ int ServePty(SimulatedDevice& simulated) {
     }
     std::printf("pty %s\n", pair.path.c_str());
     std::fflush(stdout);
+    PtyCloseWatch closes(pair.path);
+    const LineWatch watch{closes.Fd(), [&] {
+                              if (closes.TakeCloses()) {
+                                  ReleaseExclusiveUse(pair.slave);
+                              }
+                          }};
     int status = 0;
     while (!StopRequested()) {
-        LineSession session(simulated, pair.master);
+        LineSession session(simulated, pair.master, watch);
         const SessionEnd end = session.Serve();
         if (end == SessionEnd::kFailed) {
             std::perror("qel-sim: the pseudo-terminal failed");

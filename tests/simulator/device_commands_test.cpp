@@ -58,11 +58,6 @@ INSTANTIATE_TEST_SUITE_P(
         LengthCase{0x1C, qelsim::BuildRecord(0, 16, qelsim::LengthField::k32Bit, {}), 19},
         LengthCase{0x01, {}, 99}, LengthCase{0x44, {}, 99}, LengthCase{0x90, {}, 99}));
 
-TEST(DeviceCommands, DataReplyCodeWrapsForHighCommandCodes) {
-    qelsim::DeviceModel device;
-    EXPECT_EQ(Reply(device, RequestLine(0x90, 3))[1], 0x10);
-}
-
 TEST(DeviceCommands, ConfigurationWrittenIsReadBackWhole) {
     qelsim::DeviceModel device;
     Bytes block(34);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <termios.h>
 
@@ -296,5 +297,33 @@ TEST_F(SimProcessTest, PtyServesAcrossCloseAndReopen) {
     }
     EXPECT_EQ(m_sim->Stop(kLimit), 0);
 }
+
+#ifdef TIOCGEXCL
+bool Exclusive(const std::string& path) {
+    LineClient port(open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+    int exclusive = 0;
+    ioctl(port.Fd(), TIOCGEXCL, &exclusive);
+    return exclusive != 0;
+}
+
+// An ordinary user could not open the path again while it stays exclusive.
+TEST_F(SimProcessTest, PtyLeftInExclusiveUseIsReleasedWhenClosed) {
+    m_sim = StartSim({"--pty"});
+    const auto line = m_sim->ReadLine(kLimit);
+    ASSERT_TRUE(line && line->rfind("pty /dev/", 0) == 0);
+    const std::string path = line->substr(4);
+    {
+        LineClient port(OpenPort(path));
+        ASSERT_EQ(ioctl(port.Fd(), TIOCEXCL), 0);
+        ASSERT_TRUE(port.Send("5A0A7D024B92\r"));
+        EXPECT_EQ(port.Read(15), kResetReply);
+    }
+    const auto deadline = steady_clock::now() + kLimit;
+    while (Exclusive(path) && steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(milliseconds(5));  // the device notices the close
+    }
+    EXPECT_FALSE(Exclusive(path));
+}
+#endif
 
 }  // namespace
