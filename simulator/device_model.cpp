@@ -1,6 +1,8 @@
 // The request path of the device: read the line, decide which faults apply, answer, seal.
 #include "device_model.h"
 
+#include <algorithm>
+
 #include "boot_check.h"
 #include "memory_record.h"
 
@@ -15,7 +17,8 @@ void AddFault(std::string& faults, const char* name) {
 }
 
 bool Contains(const std::set<std::uint32_t>& numbers, std::size_t number) {
-    return numbers.count(static_cast<std::uint32_t>(number)) != 0;
+    return number <= std::numeric_limits<std::uint32_t>::max() &&
+           numbers.count(static_cast<std::uint32_t>(number)) != 0;
 }
 
 void NoteRecordFields(const RequestFrame& request, RequestRecord& record) {
@@ -42,6 +45,12 @@ WallTime DeviceModel::Now() const {
 
 std::optional<std::string> DeviceModel::HandleRequest(std::string_view line) {
     const ParsedRequest parsed = ParseRequestLine(line);
+    if (m_requests.size() >= std::max<std::size_t>(m_options.requestHistory, 1)) {
+        // Half at a time, so that trimming costs little per request.
+        m_requests.erase(m_requests.begin(), m_requests.begin() + static_cast<std::ptrdiff_t>(
+                                                                      m_requests.size() / 2 + 1));
+    }
+    ++m_requestCount;
     m_requests.push_back({parsed.command, parsed.messageId, 0, 0, false, {}});
     RequestRecord& record = m_requests.back();
     if (!parsed.frame) {
@@ -54,7 +63,7 @@ std::optional<std::string> DeviceModel::HandleRequest(std::string_view line) {
         AddFault(record.faults, "silent");
         return std::nullopt;
     }
-    const std::size_t number = m_requests.size();
+    const std::size_t number = m_requestCount;
     bool refuse = Contains(m_options.failStatusRequests, number);
     if (request.command == kCmdWritePage && m_options.failWriteAddress &&
         PeekRecord(request.payload, LengthField::k16Bit) &&
@@ -91,7 +100,7 @@ std::string DeviceModel::Finish(const RequestFrame& request, Answer answer, Requ
     if (answer.hasStatus) {
         record.status = answer.body[0];
     }
-    const std::size_t number = m_requests.size();
+    const std::size_t number = m_requestCount;
     std::uint8_t messageId = request.messageId;
     if (Contains(m_options.wrongIdReplies, number)) {
         AddFault(record.faults, "wrong-id");

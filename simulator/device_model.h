@@ -47,7 +47,10 @@ class DeviceModel {
 
     std::vector<std::uint8_t>& Memory() { return m_memory; }
     const std::vector<std::uint8_t>& Memory() const { return m_memory; }
+    // Every request received, in order; with a history limit, the latest ones only.
     const std::vector<RequestRecord>& Requests() const { return m_requests; }
+    // Requests received so far: the number of the latest one.
+    std::size_t RequestCount() const { return m_requestCount; }
     // "boot ok" or "boot failed: ..." after the latest reset; empty before the first.
     std::string LastBootVerdict() const { return m_bootVerdict; }
     std::uint32_t ResetCount() const { return m_resets; }
@@ -87,6 +90,7 @@ class DeviceModel {
     DeviceOptions m_options;
     std::vector<std::uint8_t> m_memory;
     std::vector<RequestRecord> m_requests;
+    std::size_t m_requestCount = 0;
     DeviceClock m_clock;
     std::string m_bootVerdict;
     std::uint32_t m_resets = 0;

@@ -47,6 +47,9 @@ struct DeviceOptions {
     // ... and everything that arrives within this time of the reset.
     std::chrono::milliseconds silentTimeAfterReset{0};
 
+    // How many request records Requests() keeps; a long-running device keeps only the latest.
+    std::size_t requestHistory = std::numeric_limits<std::size_t>::max();
+
     // The device's notion of now; the host's clock when empty. Tests inject their own.
     std::function<WallTime()> clock;
 

@@ -54,7 +54,7 @@ SessionEnd LineSession::Serve() {
 std::optional<SessionEnd> LineSession::HandleLine(std::string_view line) {
     DeviceModel& device = m_simulated.device;
     const std::optional<std::string> reply = device.HandleRequest(line);
-    const std::size_t number = device.Requests().size();
+    const std::size_t number = device.RequestCount();
     std::string text = std::move(m_heldReply);
     m_heldReply.clear();
     std::string lineFaults;

@@ -29,6 +29,8 @@ int RunSimulator(const std::vector<std::string>& arguments) {
         std::cerr << "qel-sim: cannot open the log " << options.logFile << std::endl;
         return 1;
     }
+    // The log is the record of a running device; memory stays bounded however long it runs.
+    options.device.requestHistory = 1024;
     DeviceModel device(options.device);
     SimulatedDevice simulated{device, outputs, options.line, false, std::nullopt};
     device.SetBootObserver([&](const std::string& verdict) {

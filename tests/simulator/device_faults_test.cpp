@@ -183,6 +183,20 @@ TEST(DeviceFaults, SilenceForATimeFollowsTheDeviceClock) {
     EXPECT_TRUE(device.HandleRequest(RequestLine(0x06, 4)));
 }
 
+TEST(DeviceFaults, NumberingGoesOnPastAShortHistory) {
+    qelsim::DeviceOptions options;
+    options.requestHistory = 4;
+    options.dropReplies = {10};
+    qelsim::DeviceModel device(options);
+    for (std::uint8_t id = 2; id < 11; ++id) {
+        EXPECT_TRUE(device.HandleRequest(RequestLine(0x06, id)));
+    }
+    EXPECT_FALSE(device.HandleRequest(RequestLine(0x06, 11)));
+    EXPECT_EQ(device.RequestCount(), 10U);
+    EXPECT_LE(device.Requests().size(), 4U);
+    EXPECT_EQ(device.Requests().back().messageId, 11);
+}
+
 TEST(DeviceFaults, FaultsMayChangeBetweenRequests) {
     qelsim::DeviceModel device;
     EXPECT_TRUE(device.HandleRequest(RequestLine(0x0A, 2)));
