@@ -1,3 +1,4 @@
+#include <bitset>
 #include <cstring>
 #include <new>
 
@@ -14,6 +15,24 @@ constexpr std::int32_t kNoRecordYet = -1;
 
 std::vector<HL_AddressRange> g_ranges;
 std::int32_t g_lastEnd = kNoRecordYet;
+// The bytes some earlier record of this file already holds. A record that brings no new byte
+// adds no range, so the list stays bounded by the image however many records a file repeats.
+std::bitset<kImageSize> g_stored;
+
+bool AllStored(std::int32_t start, std::int32_t end) {
+    for (std::int32_t at = start; at < end; ++at) {
+        if (!g_stored.test(static_cast<std::size_t>(at))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void MarkStored(std::int32_t start, std::int32_t end) {
+    for (std::int32_t at = start; at < end; ++at) {
+        g_stored.set(static_cast<std::size_t>(at));
+    }
+}
 
 // Wide enough that no base and address can wrap into the image.
 std::int64_t BaseOfExtendedAddress() {
@@ -29,7 +48,13 @@ std::int64_t BaseOfExtendedAddress() {
 }
 
 void NoteRange(std::int32_t start, std::int32_t end) {
-    if (start == g_lastEnd && !g_ranges.empty()) {
+    if (AllStored(start, end)) {
+        g_lastEnd = end;
+        return;
+    }
+    MarkStored(start, end);
+    // After a record that added no range the last end need not be the last range's end.
+    if (start == g_lastEnd && !g_ranges.empty() && g_ranges.back().end == g_lastEnd) {
         g_ranges.back().end = end;
     } else {
         g_ranges.push_back({start, end});
@@ -80,4 +105,5 @@ std::int32_t HL_GetLastEnd() {
 void HL_ResetAddressRanges() {
     g_ranges.clear();
     g_lastEnd = kNoRecordYet;
+    g_stored.reset();
 }

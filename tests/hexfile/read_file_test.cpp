@@ -169,6 +169,27 @@ TEST(ReadFileTest, TwiceGivesTheSameInNewImagesAndRangesInFileOrder) {
     delete[] twice.image;
 }
 
+TEST(ReadFileTest, RecordsWrittenAgainAddNoRanges) {
+    TempDir dir;
+    std::string repeated;
+    for (int i = 0; i < 20000; ++i) {
+        repeated += Data(0x3000) + Data(0x4000);
+    }
+    // The last repeat ends where the next record starts, but the range it would continue is
+    // not the last one.
+    const std::string path = dir.Write(repeated + Data(0x3000) + Data(0x3010) + kEnd);
+    const Loaded loaded = ReadFile(path);
+    ASSERT_EQ(loaded.result, 0);
+    EXPECT_EQ(loaded.first, 0x3000);
+    EXPECT_EQ(loaded.end, 0x4010);
+    const auto& ranges = HL_GetAddressRanges();
+    ASSERT_EQ(ranges.size(), 3u);
+    EXPECT_EQ(ranges[1].start + ranges[1].end * 0x10000, 0x4000 + 0x4010 * 0x10000);
+    EXPECT_EQ(ranges[2].start + ranges[2].end * 0x10000, 0x3010 + 0x3020 * 0x10000);
+    EXPECT_EQ(HL_GetLastEnd(), 0x3020);
+    delete[] loaded.image;
+}
+
 TEST(CopyRecordToImageTest, RefusesNegativeStartsAndSkipsEmptyRecords) {
     HL_SetExtendedType(0);
     HL_ResetAddressRanges();
