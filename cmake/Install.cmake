@@ -25,5 +25,8 @@ install(FILES ${CMAKE_BINARY_DIR}/QelProtocolConfig.cmake
               ${CMAKE_BINARY_DIR}/QelProtocolConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/QelProtocol)
 
+# The pkg-config file finds its prefix from where it lies, so that any install prefix works.
+file(RELATIVE_PATH QEL_PC_UP /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+string(REGEX REPLACE "/$" "" QEL_PC_UP "${QEL_PC_UP}")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/qelprotocol.pc.in ${CMAKE_BINARY_DIR}/qelprotocol.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/qelprotocol.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
