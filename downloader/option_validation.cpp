@@ -24,7 +24,10 @@ bool ValidateTcp(const OptionValues& values, int port) {
         return false;
     }
     const std::uint32_t address = platform::ParseIPv4(values.address.c_str());
-    if (address == kAddressNone || address == 0) {
+    // inet_addr stops at white space and accepts whatever follows, but the channel resolves the
+    // whole text and would retry a host it can never find.
+    const bool trailingText = values.address.find_first_of(" \t\n\v\f\r") != std::string::npos;
+    if (address == kAddressNone || address == 0 || trailingText) {
         Print("\nERROR: IP address is incorrect.");
         return false;
     }

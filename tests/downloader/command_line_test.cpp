@@ -62,6 +62,9 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"AddressNotDotted", {"/c=tcp", "/i=device", "/f=a.hex", "/p=1"}, kBadAddress},
         RefusedCase{
             "AddressOutOfRange", {"/c=tcp", "/i=256.1.1.1", "/f=a.hex", "/p=1"}, kBadAddress},
+        RefusedCase{"AddressWithTrailingText",
+                    {"/c=tcp", "/i=127.0.0.1 x", "/f=a.hex", "/p=1"},
+                    kBadAddress},
         RefusedCase{
             "AddressBeforeTcpRange", {"/c=tcp", "/i=0.0.0.0", "/f=a.hex", "/p=65536"}, kBadAddress},
         RefusedCase{
