@@ -1,0 +1,253 @@
+// Hostile files and hostile options given to the real program: each ends with its own message
+// and exit status, within a bound on its time, and never with a download it was not asked for.
+#include <cstdio>
+
+#include "e2e_fixture.h"
+
+namespace e2e {
+namespace {
+
+const std::string kBanner = "\n\nOrvane v.1.02";
+const std::string kLoading = "\nLoading HEX file...";
+const std::string kCannotRead = "\nERROR: Cannot read HEX file.";
+const std::string kBadAddress = "\nERROR: IP address is incorrect.";
+const std::string kPortNotPositive = "\nERROR: Port value is incorrect. It must be greater then 0.";
+const std::string kTcpRange = "\nERROR: Port value is incorrect. It must be in range [1..65535].";
+const std::string kSerialRange = "\nERROR: Port value is incorrect. It must be in range [1..255].";
+const std::string kUnknownChannel =
+    "\nERROR: Communication channel is unknown."
+    "\nRun software without parameters to see usage information.";
+const std::string kSuccess = "\nFile downloaded successfully.";
+
+// Nothing is asked of a device before these fail, so a run that needs longer is hanging.
+constexpr auto kRefusalLimit = std::chrono::seconds(20);
+
+std::string Record(unsigned address, unsigned type, const std::vector<std::uint8_t>& data) {
+    unsigned sum = static_cast<unsigned>(data.size()) + (address >> 8) + (address & 0xFF) + type;
+    char field[16];
+    std::snprintf(field, sizeof field, ":%02zX%04X%02X", data.size(), address & 0xFFFF, type);
+    std::string line = field;
+    for (const std::uint8_t byte : data) {
+        std::snprintf(field, sizeof field, "%02X", byte);
+        line += field;
+        sum += byte;
+    }
+    std::snprintf(field, sizeof field, "%02X\n", (0x100 - sum % 0x100) % 0x100);
+    return line + field;
+}
+
+const std::vector<std::uint8_t> kSixteenBytes = {0, 1, 2,  3,  4,  5,  6,  7,
+                                                 8, 9, 10, 11, 12, 13, 14, 15};
+const std::string kEndRecord = Record(0, 1, {});
+
+// High bytes only: binary, without a line break or a NUL, so the whole of it is one line.
+std::string BinaryGarbage() {
+    std::string bytes;
+    unsigned state = 12345;
+    for (int i = 0; i < 2000; ++i) {
+        state = state * 1103515245u + 12345u;
+        bytes += static_cast<char>(0x80 | ((state >> 16) & 0x7F));
+    }
+    return bytes;
+}
+
+// A good record padded to 100 000 characters on its line; the padding is read as the next line.
+const std::string kLongLine = [] {
+    std::string line = Record(0x3000, 0, kSixteenBytes);
+    line.pop_back();
+    return line + std::string(100000 - line.size(), 'Z') + "\n" + kEndRecord;
+}();
+
+std::string FailedLoad(const std::string& readerMessages) {
+    return kBanner + kLoading + readerMessages + "\nError loading file '@', ec=1" + kCannotRead;
+}
+
+const std::string kParseError = "Error parsing the line.";
+const std::string kLoadError = "Error loading the file.";
+const std::string kNotStartingWithColon = "Line should start with ':' character";
+
+struct FileCase {
+    const char* name;
+    std::string content;  // written to a file of the test, unless path is given
+    std::string path;     // "<dir>" the test's directory, "<missing>" a file never written
+    std::string output;   // the whole output; "@" stands for the path
+};
+
+class HostileFile : public EndToEnd, public ::testing::WithParamInterface<FileCase> {
+  protected:
+    std::string PathOf(const FileCase& c) const {
+        if (c.path == "<dir>") {
+            return m_dir.string();
+        }
+        if (c.path == "<missing>") {
+            return TempPath("missing.hex");
+        }
+        if (!c.path.empty()) {
+            return c.path;
+        }
+        const std::string path = TempPath("hostile.hex");
+        std::ofstream(path, std::ios::binary) << c.content;
+        return path;
+    }
+};
+
+TEST_P(HostileFile, IsRefusedWithItsMessagesBeforeAnyConnection) {
+    const FileCase& c = GetParam();
+    const std::string path = PathOf(c);
+    // Port 1 on loopback has no device: reaching the attempt loop would show as a timeout.
+    const ProgramRun run =
+        RunOrvane({"/c=tcp", "/i=127.0.0.1", "/p=1", "/f=" + path}, kRefusalLimit);
+    std::string expected = c.output;
+    for (auto at = expected.find('@'); at != std::string::npos; at = expected.find('@', at)) {
+        expected.replace(at, 1, path);
+        at += path.size();
+    }
+    ASSERT_TRUE(run.exitStatus.has_value()) << "no end within the bound\n" << run.output;
+    EXPECT_EQ(*run.exitStatus, 1);
+    EXPECT_EQ(run.output, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, HostileFile,
+    ::testing::Values(
+        FileCase{"Empty", "", "", FailedLoad("Error reading from the hex file." + kLoadError)},
+        FileCase{"BinaryGarbage", BinaryGarbage(), "",
+                 FailedLoad(kNotStartingWithColon + kParseError + BinaryGarbage() + kLoadError)},
+        FileCase{"Directory", "", "<dir>", FailedLoad(kLoadError)},
+        FileCase{"DevNull", "", "/dev/null",
+                 FailedLoad("Error reading from the hex file." + kLoadError)},
+        // Endless NULs: the first line is cut at the buffer and refused, so the reading ends.
+        FileCase{"DevZero", "", "/dev/zero",
+                 FailedLoad(kNotStartingWithColon + kParseError + kLoadError)},
+        FileCase{"Missing", "", "<missing>", FailedLoad("Cannot open hexFile for reading.")},
+        FileCase{
+            "LineOf100000Characters", kLongLine, "",
+            FailedLoad(kNotStartingWithColon + kParseError + std::string(4095, 'Z') + kLoadError)},
+        FileCase{"LinearAddressBeyondTheImage",
+                 Record(0, 4, {0, 7}) + Record(0xFFF0, 0, kSixteenBytes) + kEndRecord, "",
+                 FailedLoad(kLoadError)},
+        FileCase{"SegmentBeyondTheImage",
+                 Record(0, 2, {0xFF, 0xFF}) + Record(0, 0, kSixteenBytes) + kEndRecord, "",
+                 FailedLoad(kLoadError)},
+        FileCase{"NoEndRecord", Record(0x3000, 0, kSixteenBytes) + Record(0x3010, 0, {1}), "",
+                 FailedLoad("Error reading from the hex file." + kLoadError)},
+        FileCase{
+            "OnlyTheEndRecord", kEndRecord, "",
+            kBanner + kLoading + "\nInput file '@' doesn't have data to download" + kCannotRead}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+struct OptionCase {
+    const char* name;
+    std::vector<std::string> arguments;  // "<hex>" stands for a good HEX file
+    std::string messages;                // everything printed after the banner
+};
+
+class HostileOption : public EndToEnd, public ::testing::WithParamInterface<OptionCase> {};
+
+TEST_P(HostileOption, IsRefusedWithItsMessageAndExitStatusOne) {
+    std::vector<std::string> arguments = GetParam().arguments;
+    for (std::string& argument : arguments) {
+        if (argument == "/f=<hex>") {
+            argument = "/f=" + Example("blinky.hex");
+        }
+    }
+    const ProgramRun run = RunOrvane(arguments, kRefusalLimit);
+    ASSERT_TRUE(run.exitStatus.has_value()) << "no end within the bound\n" << run.output;
+    EXPECT_EQ(*run.exitStatus, 1);
+    EXPECT_EQ(run.output, kBanner + GetParam().messages);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, HostileOption,
+    ::testing::Values(
+        // Host names are not resolved, so a name that resolves nowhere costs no lookup time.
+        OptionCase{"HostName", {"/c=tcp", "/i=localhost", "/p=80", "/f=<hex>"}, kBadAddress},
+        OptionCase{"UnresolvableName",
+                   {"/c=tcp", "/i=no.such.host.invalid", "/p=80", "/f=<hex>"},
+                   kBadAddress},
+        OptionCase{"AddressWithTextAfterASpace",
+                   {"/c=tcp", "/i=127.0.0.1 no.such.host", "/p=80", "/f=<hex>"},
+                   kBadAddress},
+        OptionCase{"AddressBeyondItsCapacity",
+                   {"/c=tcp", "/i=127.0.0.1" + std::string(40, '1'), "/p=80", "/f=<hex>"},
+                   kBadAddress},
+        OptionCase{"ChannelBeyondItsCapacity",
+                   {"/c=tcp" + std::string(40, 'x'), "/i=127.0.0.1", "/p=80", "/f=<hex>"},
+                   kUnknownChannel},
+        OptionCase{"PortBeyondItsCapacity",
+                   {"/c=tcp", "/i=127.0.0.1", "/p=" + std::string(40, '9'), "/f=<hex>"},
+                   kTcpRange},
+        OptionCase{
+            "NegativePort", {"/c=tcp", "/i=127.0.0.1", "/p=-1", "/f=<hex>"}, kPortNotPositive},
+        OptionCase{
+            "PortOfOnlyASpace", {"/c=tcp", "/i=127.0.0.1", "/p= ", "/f=<hex>"}, kPortNotPositive},
+        OptionCase{"PortWithTwoSigns",
+                   {"/c=tcp", "/i=127.0.0.1", "/p=+-80", "/f=<hex>"},
+                   kPortNotPositive},
+        OptionCase{
+            "HexadecimalPort", {"/c=tcp", "/i=127.0.0.1", "/p=0x50", "/f=<hex>"}, kPortNotPositive},
+        OptionCase{"SerialPortWithLeadingZero", {"/c=com", "/p=0256", "/f=<hex>"}, kSerialRange}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(EndToEnd, AFilePathBeyondItsCapacityIsCutAndNamedInTheMessage) {
+    const std::string typed = TempPath(std::string(600, 'p'));
+    const std::string cut = typed.substr(0, 511);
+    const ProgramRun run =
+        RunOrvane({"/c=tcp", "/i=127.0.0.1", "/p=1", "/f=" + typed}, kRefusalLimit);
+    ASSERT_TRUE(run.exitStatus.has_value()) << run.output;
+    EXPECT_EQ(*run.exitStatus, 1);
+    EXPECT_EQ(run.output, kBanner + kLoading +
+                              "Cannot open hexFile for reading.\nError loading file '" + cut +
+                              "', ec=1" + kCannotRead);
+}
+
+// A sign, a leading space and leading zeros are read as the decimal port they spell.
+class DecoratedPort : public EndToEnd, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(DecoratedPort, ReachesTheDeviceOnThePortItSpells) {
+    const std::string port = StartSimulator({});
+    ASSERT_FALSE(port.empty());
+    const ProgramRun run = DownloadOverTcp(GetParam() + port, Example("blinky.hex"), {"/m=p"});
+    ASSERT_TRUE(run.exitStatus.has_value()) << run.output;
+    EXPECT_EQ(*run.exitStatus, 0) << run.output;
+    EXPECT_TRUE(Contains(run.output, "\nConnecting 127.0.0.1:" + port + "...")) << run.output;
+    EXPECT_TRUE(Contains(run.output, kSuccess)) << run.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(Ports, DecoratedPort, ::testing::Values("+", " ", "0", "00"),
+                         [](const auto& param) {
+                             const std::string prefix = param.param;
+                             return prefix == "+"   ? std::string("Plus")
+                                    : prefix == " " ? std::string("Space")
+                                                    : "Zeros" + std::to_string(prefix.size());
+                         });
+
+// A million one-byte records written over 256 addresses again and again: the load stays quick,
+// and the device ends up with the last round's value at every address.
+TEST_F(EndToEnd, AMillionRecordsWrittenOverEachOtherArriveAsTheirLastValues) {
+    constexpr unsigned kAddresses = 256;
+    constexpr unsigned kRounds = 4000;
+    const std::string file = TempPath("million.hex");
+    {
+        std::ofstream out(file, std::ios::binary);
+        for (unsigned round = 0; round < kRounds; ++round) {
+            for (unsigned i = 0; i < kAddresses; ++i) {
+                out << Record(0x3000 + 2 * i, 0, {static_cast<std::uint8_t>(round)});
+            }
+        }
+        out << kEndRecord;
+    }
+    const std::string port = StartSimulator({});
+    ASSERT_FALSE(port.empty());
+    const ProgramRun run = DownloadOverTcp(port, file);
+    ASSERT_TRUE(run.exitStatus.has_value()) << run.output;
+    EXPECT_EQ(*run.exitStatus, 0) << run.output;
+    EXPECT_TRUE(Contains(run.output, kSuccess)) << run.output;
+    const auto image = ExpectedApplicationImage(file);
+    ASSERT_GT(image.size(), 64u);
+    EXPECT_EQ(image[64], static_cast<std::uint8_t>(kRounds - 1));
+    ExpectImageInMemory(StopSimulatorAndReadMemory(), image);
+}
+
+}  // namespace
+}  // namespace e2e
