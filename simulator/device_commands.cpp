@@ -40,7 +40,7 @@ DeviceModel::Answer DeviceModel::Dispatch(const RequestFrame& request, RequestRe
         case kCmdWritePage:
             return WritePage(request, refuse);
         case kCmdReadPage:
-            return ReadPage(request, refuse);
+            return ReadPage(request, refuse, record);
         case kCmdMemoryCrc16:
             return MemoryCrc16(request, refuse, record);
         default: {
@@ -98,7 +98,8 @@ DeviceModel::Answer DeviceModel::WritePage(const RequestFrame& request, bool ref
     return WithStatus(kStatusOk);
 }
 
-DeviceModel::Answer DeviceModel::ReadPage(const RequestFrame& request, bool refuse) const {
+DeviceModel::Answer DeviceModel::ReadPage(const RequestFrame& request, bool refuse,
+                                          RequestRecord& noted) const {
     const auto record = ParseRecord(request.payload, LengthField::k16Bit, 0);
     const auto fields = PeekRecord(request.payload, LengthField::k16Bit);
     const std::uint32_t address = fields ? fields->address : 0;
@@ -109,6 +110,11 @@ DeviceModel::Answer DeviceModel::ReadPage(const RequestFrame& request, bool refu
         status = kStatusRefused;
     } else {
         std::memcpy(page.data(), m_memory.data() + address, kPageSize);
+        if (m_options.flipReadAddress == address) {
+            // A fault on the way back only: memory and its CRC16 stay right.
+            noted.faults += noted.faults.empty() ? "flip-read" : ",flip-read";
+            page[kPageSize / 2] ^= 0x01;
+        }
     }
     Answer answer = WithStatus(status);
     const auto reply = BuildRecord(address, length, LengthField::k16Bit, page);

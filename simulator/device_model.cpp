@@ -65,9 +65,7 @@ std::optional<std::string> DeviceModel::HandleRequest(std::string_view line) {
     }
     const std::size_t number = m_requestCount;
     bool refuse = Contains(m_options.failStatusRequests, number);
-    if (request.command == kCmdWritePage && m_options.failWriteAddress &&
-        PeekRecord(request.payload, LengthField::k16Bit) &&
-        record.address == *m_options.failWriteAddress) {
+    if (RefusesWriteAt(request, record)) {
         refuse = true;
     }
     if (refuse) {
@@ -81,6 +79,17 @@ std::optional<std::string> DeviceModel::HandleRequest(std::string_view line) {
     }
     record.answered = true;
     return text;
+}
+
+bool DeviceModel::RefusesWriteAt(const RequestFrame& request, const RequestRecord& record) {
+    if (request.command != kCmdWritePage || !m_options.failWriteAddress ||
+        !PeekRecord(request.payload, LengthField::k16Bit) ||
+        record.address != *m_options.failWriteAddress ||
+        m_writesRefused >= m_options.failWriteTimes) {
+        return false;
+    }
+    ++m_writesRefused;
+    return true;
 }
 
 bool DeviceModel::StaysSilent() {

@@ -33,7 +33,7 @@ struct RequestRecord {
     std::uint32_t length;   // likewise
     bool answered;          // a reply left the device
     std::string faults;     // comma-separated: unreadable, silent, drop, corrupt, wrong-id,
-                            // status, lie-crc; empty when none applied
+                            // status, lie-crc, flip-read; empty when none applied
     std::optional<std::uint8_t> status = std::nullopt;  // for replies that carry one
 };
 
@@ -81,7 +81,8 @@ class DeviceModel {
     Answer WriteSystemTime(const RequestFrame& request, bool refuse);
     Answer ReadRawData() const;
     Answer WritePage(const RequestFrame& request, bool refuse);
-    Answer ReadPage(const RequestFrame& request, bool refuse) const;
+    Answer ReadPage(const RequestFrame& request, bool refuse, RequestRecord& noted) const;
+    bool RefusesWriteAt(const RequestFrame& request, const RequestRecord& record);
     Answer MemoryCrc16(const RequestFrame& request, bool refuse, RequestRecord& record) const;
     bool InMemory(std::uint64_t address, std::uint64_t length) const;
     void Boot();
@@ -95,6 +96,7 @@ class DeviceModel {
     std::string m_bootVerdict;
     std::uint32_t m_resets = 0;
     std::uint32_t m_silentRequestsLeft = 0;
+    std::uint32_t m_writesRefused = 0;
     std::optional<WallTime> m_silentUntil;
     std::function<void(const std::string&)> m_bootObserver;
 };

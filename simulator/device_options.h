@@ -39,7 +39,9 @@ struct DeviceOptions {
     std::set<std::uint32_t> corruptReplies;         // reply sent with a CRC16 that fails
     std::set<std::uint32_t> wrongIdReplies;         // reply carries another message id
     std::set<std::uint32_t> failStatusRequests;     // refused with status byte 1, nothing done
-    std::optional<std::uint32_t> failWriteAddress;  // every page write there is refused
+    std::optional<std::uint32_t> failWriteAddress;  // page writes there are refused ...
+    std::uint32_t failWriteTimes = kForever;        // ... this many times, then accepted
+    std::optional<std::uint32_t> flipReadAddress;   // page reads there return one byte changed
     bool lieAboutCrc16 = false;                     // 0x1C answers a CRC16 that is wrong
 
     // After each accepted reset the device ignores this many requests (kForever: all of them) ...

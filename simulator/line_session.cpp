@@ -64,12 +64,15 @@ std::optional<SessionEnd> LineSession::HandleLine(std::string_view line) {
     } else if (reply) {
         text += *reply;
     }
+    if (reply && m_simulated.faults.slowReplies.count(static_cast<std::uint32_t>(number)) != 0) {
+        lineFaults += lineFaults.empty() ? "slow" : ",slow";
+    }
     m_simulated.outputs.LogRequest(number, device.Requests().back(), lineFaults);
     if (m_simulated.pendingBoot) {
         m_simulated.outputs.LogBoot(*m_simulated.pendingBoot);
         m_simulated.pendingBoot.reset();
     }
-    if (auto end = Send(text)) {
+    if (auto end = Send(text, number)) {
         return end;
     }
     if (number == m_simulated.faults.closeAfterRequest && !m_simulated.closeFaultDone) {
@@ -79,11 +82,15 @@ std::optional<SessionEnd> LineSession::HandleLine(std::string_view line) {
     return std::nullopt;
 }
 
-std::optional<SessionEnd> LineSession::Send(const std::string& text) {
+std::optional<SessionEnd> LineSession::Send(const std::string& text, std::size_t number) {
     if (text.empty()) {
         return std::nullopt;
     }
-    const auto delay = std::chrono::milliseconds(m_simulated.faults.replyDelayMs);
+    auto delay = std::chrono::milliseconds(m_simulated.faults.replyDelayMs);
+    const auto& slow = m_simulated.faults.slowReplies;
+    if (const auto found = slow.find(static_cast<std::uint32_t>(number)); found != slow.end()) {
+        delay += std::chrono::milliseconds(found->second);
+    }
     if (delay.count() > 0 && !WaitUntil(std::chrono::steady_clock::now() + delay)) {
         return SessionEnd::kStopped;
     }

@@ -38,7 +38,7 @@ class LineSession {
 
   private:
     std::optional<SessionEnd> HandleLine(std::string_view line);
-    std::optional<SessionEnd> Send(const std::string& text);
+    std::optional<SessionEnd> Send(const std::string& text, std::size_t number);
 
     SimulatedDevice& m_simulated;
     int m_fd;

@@ -53,6 +53,19 @@ bool AddNumbers(const std::string& text, std::set<std::uint32_t>& numbers) {
     return true;
 }
 
+// "N:MS": the reply to request N waits MS milliseconds more than the others.
+bool AddSlowReply(const std::string& text, std::map<std::uint32_t, std::uint32_t>& slow) {
+    const std::size_t colon = text.find(':');
+    std::uint32_t number = 0;
+    std::uint32_t delay = 0;
+    if (colon == std::string::npos || !ParseU32(text.substr(0, colon), number) || number == 0 ||
+        !ParseU32(text.substr(colon + 1), delay) || delay > 600000) {
+        return false;
+    }
+    slow[number] = delay;
+    return true;
+}
+
 bool ParseMemorySize(const std::string& text, std::size_t& out) {
     std::string digits = text;
     std::uint64_t unit = 1;
@@ -171,6 +184,21 @@ const std::map<std::string, OptionSpec>& Specs() {
               o.device.failWriteAddress = address;
               return true;
           }}},
+        {"--fail-write-at-times",
+         {"K", "refuse the writes at --fail-write-at only K times, then accept them",
+          [](SimOptions& o, const std::string& v) {
+              return ParseU32(v, o.device.failWriteTimes) && o.device.failWriteTimes > 0;
+          }}},
+        {"--flip-read-at",
+         {"ADDR", "page reads at ADDR return one byte changed; memory and CRC16 stay right",
+          [](SimOptions& o, const std::string& v) {
+              std::uint32_t address = 0;
+              if (!ParseU32(v, address)) {
+                  return false;
+              }
+              o.device.flipReadAddress = address;
+              return true;
+          }}},
         {"--lie-crc",
          {nullptr, "answer the memory CRC16 command with a wrong CRC16",
           [](SimOptions& o, const std::string&) {
@@ -206,6 +234,9 @@ const std::map<std::string, OptionSpec>& Specs() {
           [](SimOptions& o, const std::string& v) {
               return ParseU32(v, o.line.replyDelayMs) && o.line.replyDelayMs <= 600000;
           }}},
+        {"--slow-reply",
+         {"N:MS", "wait MS milliseconds more before the reply to request N (repeatable)",
+          [](SimOptions& o, const std::string& v) { return AddSlowReply(v, o.line.slowReplies); }}},
         {"--baud",
          {"B", "pace every character at B baud, 10 bits a character, both ways",
           [](SimOptions& o, const std::string& v) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@ struct TransportFaults {
     std::uint32_t replyDelayMs = 0;       // before every reply
     std::uint32_t baud = 0;               // 10 bits a character, both ways; 0: full speed
     std::set<std::uint32_t> lateReplies;  // held back until the next request has arrived
+    std::map<std::uint32_t, std::uint32_t> slowReplies;  // request number -> extra delay in ms
 };
 
 struct SimOptions {

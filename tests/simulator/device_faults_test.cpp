@@ -1,6 +1,8 @@
 // Each fault of the device model does what it says, to the request it names and no other.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "device_model.h"
 #include "request_builder.h"
 
@@ -87,6 +89,43 @@ TEST(DeviceFaults, WriteRefusedAtOneAddressOnly) {
     EXPECT_EQ(device.Memory()[kPage], 0xFF);
     EXPECT_EQ(device.Memory()[kPage + 256], 1);
     EXPECT_EQ(ReplyBytes(*device.HandleRequest(simtest::ReadPageLine(4, kPage)))[4], 0);
+}
+
+TEST(DeviceFaults, WriteRefusedOnlySoManyTimes) {
+    qelsim::DeviceOptions options;
+    options.failWriteAddress = kPage;
+    options.failWriteTimes = 2;
+    qelsim::DeviceModel device(options);
+    std::vector<int> statuses;
+    for (std::uint8_t id = 2; id < 6; ++id) {
+        statuses.push_back(ReplyBytes(*device.HandleRequest(
+            simtest::WritePageLine(id, id % 2 ? kPage + 256 : kPage, Bytes(256, id))))[4]);
+    }
+    // Writes elsewhere do not use up the refusals.
+    EXPECT_EQ(statuses, (std::vector<int>{1, 0, 1, 0}));
+    EXPECT_EQ(ReplyBytes(*device.HandleRequest(simtest::WritePageLine(6, kPage, Bytes(256, 6))))[4],
+              0);
+    EXPECT_EQ(device.Memory()[kPage], 6);
+}
+
+TEST(DeviceFaults, FlippedReadLeavesMemoryAndCrcRight) {
+    qelsim::DeviceOptions options;
+    options.flipReadAddress = kPage;
+    qelsim::DeviceModel device(options);
+    device.HandleRequest(simtest::WritePageLine(2, kPage, Bytes(256, 0x42)));
+    device.HandleRequest(simtest::WritePageLine(3, kPage + 256, Bytes(256, 0x42)));
+    const Bytes flipped = ReplyBytes(*device.HandleRequest(simtest::ReadPageLine(4, kPage)));
+    const Bytes plain = ReplyBytes(*device.HandleRequest(simtest::ReadPageLine(5, kPage + 256)));
+    ASSERT_EQ(flipped.size(), plain.size());
+    EXPECT_TRUE(CrcHolds(flipped));
+    EXPECT_EQ(qelsim::ByteSum({flipped.data() + 5, flipped.size() - 7}), 0xA5);
+    EXPECT_EQ(std::count(flipped.begin() + 13, flipped.begin() + 13 + 256, 0x42), 255);
+    EXPECT_EQ(std::count(plain.begin() + 13, plain.begin() + 13 + 256, 0x42), 256);
+    EXPECT_EQ(device.Requests()[2].faults, "flip-read");
+    EXPECT_EQ(device.Requests()[3].faults, "");
+    EXPECT_EQ(device.Memory()[kPage + 128], 0x42);
+    const Bytes crc = ReplyBytes(*device.HandleRequest(simtest::Crc16Line(6, kPage, 256)));
+    EXPECT_EQ(crc[15] | crc[16] << 8, qelsim::Crc16Arc(Bytes(256, 0x42)));
 }
 
 TEST(DeviceFaults, LyingCrcKeepsItsRecordSound) {

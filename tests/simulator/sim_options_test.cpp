@@ -24,6 +24,20 @@ TEST(SimOptions, ValueForms) {
     EXPECT_EQ(device.failWriteAddress, 0x40100U);
     EXPECT_EQ(device.silentTimeAfterReset, std::chrono::milliseconds(1500));
     EXPECT_EQ(device.silentRequestsAfterReset, qelsim::kForever);
+    EXPECT_EQ(device.failWriteTimes, qelsim::kForever);
+    EXPECT_FALSE(device.flipReadAddress);
+    EXPECT_TRUE(result.options.line.slowReplies.empty());
+}
+
+TEST(SimOptions, BoundedFaultForms) {
+    const auto result =
+        Parse({"--tcp", "0", "--fail-write-at", "0x40200", "--fail-write-at-times", "3",
+               "--flip-read-at", "0x40300", "--slow-reply", "7:6000", "--slow-reply", "9:0x10"});
+    ASSERT_EQ(result.error, "");
+    EXPECT_EQ(result.options.device.failWriteTimes, 3U);
+    EXPECT_EQ(result.options.device.flipReadAddress, 0x40300U);
+    EXPECT_EQ(result.options.line.slowReplies,
+              (std::map<std::uint32_t, std::uint32_t>{{7, 6000}, {9, 16}}));
 }
 
 TEST(SimOptions, HelpNeedsNoTransport) {
@@ -51,19 +65,25 @@ TEST_P(RefusedCommandLine, SaysWhy) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, RefusedCommandLine,
-    testing::Values(BadLine{{}, "name a transport: --tcp PORT or --pty"},
-                    BadLine{{"--tcp"}, "--tcp needs a value PORT"},
-                    BadLine{{"--tcp", "65536"}, "bad value for --tcp: 65536"},
-                    BadLine{{"--tcp", "x"}, "bad value for --tcp: x"},
-                    BadLine{{"--pty", "--frobnicate"}, "unknown option --frobnicate"},
-                    BadLine{{"--pty", "--drop-reply", "0"}, "bad value for --drop-reply: 0"},
-                    BadLine{{"--pty", "--drop-reply", "3,"}, "bad value for --drop-reply: 3,"},
-                    BadLine{{"--pty", "--memory-size", "0"}, "bad value for --memory-size: 0"},
-                    BadLine{{"--pty", "--memory-size", "1G"}, "bad value for --memory-size: 1G"},
-                    BadLine{{"--pty", "--silent-after-reset", "-1"},
-                            "bad value for --silent-after-reset: -1"},
-                    BadLine{{"--pty", "--baud", "0"}, "bad value for --baud: 0"},
-                    BadLine{{"--pty", "--close-after", "0"}, "bad value for --close-after: 0"}));
+    testing::Values(
+        BadLine{{}, "name a transport: --tcp PORT or --pty"},
+        BadLine{{"--tcp"}, "--tcp needs a value PORT"},
+        BadLine{{"--tcp", "65536"}, "bad value for --tcp: 65536"},
+        BadLine{{"--tcp", "x"}, "bad value for --tcp: x"},
+        BadLine{{"--pty", "--frobnicate"}, "unknown option --frobnicate"},
+        BadLine{{"--pty", "--drop-reply", "0"}, "bad value for --drop-reply: 0"},
+        BadLine{{"--pty", "--drop-reply", "3,"}, "bad value for --drop-reply: 3,"},
+        BadLine{{"--pty", "--memory-size", "0"}, "bad value for --memory-size: 0"},
+        BadLine{{"--pty", "--memory-size", "1G"}, "bad value for --memory-size: 1G"},
+        BadLine{{"--pty", "--silent-after-reset", "-1"}, "bad value for --silent-after-reset: -1"},
+        BadLine{{"--pty", "--baud", "0"}, "bad value for --baud: 0"},
+        BadLine{{"--pty", "--close-after", "0"}, "bad value for --close-after: 0"},
+        BadLine{{"--pty", "--fail-write-at-times", "0"}, "bad value for --fail-write-at-times: 0"},
+        BadLine{{"--pty", "--flip-read-at", "-1"}, "bad value for --flip-read-at: -1"},
+        BadLine{{"--pty", "--slow-reply", "7"}, "bad value for --slow-reply: 7"},
+        BadLine{{"--pty", "--slow-reply", "0:10"}, "bad value for --slow-reply: 0:10"},
+        BadLine{{"--pty", "--slow-reply", "7:"}, "bad value for --slow-reply: 7:"},
+        BadLine{{"--pty", "--slow-reply", "7:600001"}, "bad value for --slow-reply: 7:600001"}));
 
 TEST(SimOptions, UsageListsEveryOption) {
     const std::string usage = qelsim::UsageText();
@@ -81,6 +101,9 @@ TEST(SimOptions, UsageListsEveryOption) {
                              "--wrong-id",
                              "--fail-status",
                              "--fail-write-at",
+                             "--fail-write-at-times",
+                             "--flip-read-at",
+                             "--slow-reply",
                              "--lie-crc",
                              "--silent-after-reset",
                              "--silent-requests-after-reset",

@@ -238,6 +238,10 @@ INSTANTIATE_TEST_SUITE_P(
                     FaultOption{{"--lie-crc"}, "\"faults\":\"lie-crc\""},
                     FaultOption{{"--late-reply", "1"},
                                 "\"answered\":true,\"status\":0,\"faults\":\"late\""},
+                    FaultOption{{"--slow-reply", "2:10"},
+                                "\"n\":2,\"command\":28,\"id\":3,\"address\":262144,"
+                                "\"length\":256,\"answered\":true,\"status\":0,"
+                                "\"faults\":\"slow\""},
                     FaultOption{{"--silent-requests-after-reset", "forever"},
                                 "\"n\":2,\"command\":28,"
                                 "\"id\":3,\"address\":262144,"
@@ -267,6 +271,19 @@ TEST_F(SimProcessTest, ReplyDelayAndBaudFromTheCommandLine) {
     ASSERT_TRUE(client.Send("5A0A7D024B92\r"));
     EXPECT_EQ(client.Read(15), kResetReply);
     EXPECT_GE(steady_clock::now() - start, milliseconds(40) + microseconds(28 * 1041));
+}
+
+TEST_F(SimProcessTest, SlowReplyHoldsBackTheNamedReplyOnly) {
+    const auto port = StartTcp({"--slow-reply", "2:300"});
+    LineClient client(ConnectTo(port));
+    auto start = steady_clock::now();
+    ASSERT_TRUE(client.Send("5A0A7D024B92\r"));
+    EXPECT_EQ(client.Read(15), kResetReply);
+    EXPECT_LT(steady_clock::now() - start, milliseconds(300));
+    start = steady_clock::now();
+    ASSERT_TRUE(client.Send("5A0A7D024B92\r"));
+    EXPECT_EQ(client.Read(15), kResetReply);
+    EXPECT_GE(steady_clock::now() - start, milliseconds(300));
 }
 
 // The pseudo-terminal, opened as a serial port would be.
