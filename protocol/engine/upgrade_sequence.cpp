@@ -83,15 +83,29 @@ int QelProtocol::Execute() {
 
     int ec = qel::kOk;
     int attempt = 0;
+    // The blind mode passes over failed steps, but a device that answers after an attempt with a
+    // failed step holds a wrong or incomplete image: that attempt is not a success.
+    int firstFailure = qel::kOk;
     while (m_upgradeState != kIdle) {
         // Once the socket cannot send, no later step can reach the device.
         if (ec == qel::kErrWrite) {
             qel::Print("\nCannot write data to socket. Socket is not valid.");
             return ec;
         }
+        const int state = m_upgradeState;
+        if (state == kClearHeaderPage) {
+            firstFailure = qel::kOk;
+        }
         ec = RunUpgradeStep(ec, &attempt);
         if (!GoesOnAfter(ec)) {
             return ec;
+        }
+        if (state == kCheckDevice) {
+            if (m_upgradeState == kIdle && firstFailure != qel::kOk) {
+                return firstFailure;
+            }
+        } else if (firstFailure == qel::kOk) {
+            firstFailure = ec;
         }
     }
     return ec;

@@ -333,13 +333,24 @@ TEST(UpgradeSequence, BlindModePassesOverFailedStepsAndEndsWhenTheDeviceAnswers)
     Rig rig(1, 5);
     rig.device.Options().failWriteAddress = 0x40100;
     std::string printed;
-    EXPECT_EQ(rig.Execute(&printed), 0);
+    // The device answers, but the attempt left it with a wrong image: its first failure stands.
+    EXPECT_EQ(rig.Execute(&printed), qel::kErrReplyStatus);
     EXPECT_EQ(rig.Requests(), Join({kWrites, {kCrcRequest, "a", "6"}}));
     EXPECT_NE(printed.find("\nWrite Page. ec = 5007" + PageLines("40200")), std::string::npos);
     // The skipped page makes the CRC16 differ; the reset and the check still run.
     EXPECT_NE(
         printed.find("\nVerify Downloaded Data (CRC16). ec = 5008" + kResetLines + kCheckLines),
         std::string::npos);
+    EXPECT_EQ(rig.access.UpgradeState(), 0);
+}
+
+TEST(UpgradeSequence, BlindModeReportsAWrongCrcOnceTheDeviceAnswers) {
+    SleepRecorder sleeps;
+    Rig rig(1, 5);
+    rig.device.Options().lieAboutCrc16 = true;
+    std::string printed;
+    EXPECT_EQ(rig.Execute(&printed), qel::kErrImageCrcMismatch);
+    EXPECT_EQ(rig.Requests(), Join({kWrites, {kCrcRequest, "a", "6"}}));
     EXPECT_EQ(rig.access.UpgradeState(), 0);
 }
 
