@@ -45,6 +45,20 @@ TEST_F(EndToEnd, ADeviceThatLiesAboutItsCrcEndsTheDownloadAfterOneAttempt) {
     EXPECT_EQ(Count(run.output, "\nTransmitte Data. Attempt #"), 1) << run.output;
 }
 
+TEST_F(EndToEnd, AReadBackThatDiffersEndsTheFullVerificationAfterOneAttempt) {
+    // The device's memory and CRC16 are right, but one page reads back with a byte changed: only
+    // the read-back comparison can see it.
+    const std::string port = StartSimulator({"--flip-read-at", "0x40200"});
+    ASSERT_FALSE(port.empty());
+    const ProgramRun run = DownloadOverTcp(port, Example("blinky.hex"), {"/v=full"});
+    EXPECT_EQ(run.exitStatus, 2) << run.output;
+    EXPECT_TRUE(Contains(run.output, "\nERROR: Block at address 0x40200 contains corrupted data."))
+        << run.output;
+    EXPECT_TRUE(Contains(run.output, "\nERROR: Uploaded Application Image is corrupted."));
+    EXPECT_TRUE(Contains(run.output, "\nERROR: Cannot download firmware to remote device."));
+    EXPECT_EQ(Count(run.output, "\nTransmitte Data. Attempt #"), 1) << run.output;
+}
+
 TEST_F(EndToEnd, AnImageBelowTheLoaderLimitIsRefusedBeforeAnythingConnects) {
     const std::string port = StartSimulator({});
     ASSERT_FALSE(port.empty());
