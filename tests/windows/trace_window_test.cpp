@@ -194,6 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(TraceWindow, AFailedReadLeavesOnlyTheRequestNotification) {
     MessageWindow window;
+    ASSERT_NE(window.Window(), nullptr);
     FakeChannel channel;  // no reply queued: the read fails
     QelProtocol protocol(&channel, 1, 1, window.Window());
 
@@ -205,6 +206,7 @@ TEST(TraceWindow, AFailedReadLeavesOnlyTheRequestNotification) {
 TEST(TraceWindow, DummySendsItsFourFixedTextsOneSecondApart) {
     SleepRecorder sleeps;
     MessageWindow window;
+    ASSERT_NE(window.Window(), nullptr);
     FakeChannel channel;
     QelProtocol protocol(&channel, 1, 1, window.Window());
 
