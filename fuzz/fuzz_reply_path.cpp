@@ -1,8 +1,8 @@
 // Every public command of QelProtocol and the upgrade sequence against a device that answers with
 // fuzzer bytes. Every output lives in a heap block of exactly its own size, so that a write past
-// it is caught; every result must be one of the library's codes; a trace window reads each reply
-// text up to its NUL; and an upgrade that reports success must have sent exactly the application
-// image, header page last.
+// it is caught; every result must be one of the library's codes; a command that succeeds hands
+// out exactly what the reply held; a trace window reads each reply text up to its NUL; and an
+// upgrade that reports success must have sent exactly the application image, header page last.
 //
 // Input: command, flags, failing write, failure code, argument, then the device's bytes.
 #include <cstddef>
@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <set>
+#include <vector>
 
 #include "fuzzed_device_channel.h"
 #include "platform.h"
@@ -105,40 +105,100 @@ std::unique_ptr<Block> FilledBlock(std::uint8_t seed) {
     return block;
 }
 
-int RunCommand(QelProtocol& protocol, const Input& input) {
+// A command that succeeded hands out exactly the bytes of the reply at offset.
+void RequireCopied(int result, const void* out, std::size_t size,
+                   const FuzzedDeviceChannel& channel, std::size_t offset) {
+    if (result != qel::kOk) {
+        return;
+    }
+    const std::vector<std::uint8_t> reply = channel.LastReply();
+    Require(reply.size() >= offset + size);
+    Require(std::memcmp(out, reply.data() + offset, size) == 0);
+}
+
+// The raw data reply's payload after its encoding: plain, or every byte of 0x80 and more twice,
+// each moved by the value offset.
+std::vector<std::uint8_t> DecodedRawData(const std::vector<std::uint8_t>& reply) {
+    constexpr std::size_t kOffsetByte = 10, kEncodingByte = 11, kCountByte = 12, kData = 14;
+    const std::size_t count = reply[kCountByte] * 256u + reply[kCountByte + 1];
+    std::vector<std::uint8_t> decoded;
+    for (std::size_t i = kData; i < kData + count; ++i) {
+        const auto value = static_cast<std::uint8_t>(
+            reply[i] + (reply[kEncodingByte] == 0 ? 0 : reply[kOffsetByte]));
+        decoded.push_back(value);
+        if (reply[kEncodingByte] == 1 && reply[i] >= 0x80) {
+            decoded.push_back(value);
+        }
+    }
+    return decoded;
+}
+
+int ReadRawData(QelProtocol& protocol, const FuzzedDeviceChannel& channel) {
+    const auto data = std::make_unique<unsigned char[]>(1024);
+    auto length = std::make_unique<std::uint16_t>();
+    const int result = protocol.ReadRawData(data.get(), *length);
+    if (result == qel::kOk) {
+        const std::vector<std::uint8_t> expected = DecodedRawData(channel.LastReply());
+        Require(*length == expected.size());
+        Require(expected.empty() || std::memcmp(data.get(), expected.data(), expected.size()) == 0);
+    }
+    return result;
+}
+
+// Reply layouts: header of four bytes, then the block; memory replies put a status byte and a
+// memory record first.
+constexpr std::size_t kBlockAt = 4;
+constexpr std::size_t kMemoryDataAt = 13;
+constexpr std::size_t kMemoryCrcAt = 15;
+
+int RunCommand(QelProtocol& protocol, const Input& input, const FuzzedDeviceChannel& channel) {
     const int address = static_cast<int>(kImageBase) + input.argument * kPageBytes;
+    int result = qel::kOk;
     switch (input.command) {
-        case kReadConfiguration:
-            return protocol.ReadConfiguration(std::make_unique<_qel_configuration>().get());
+        case kReadConfiguration: {
+            const auto block = std::make_unique<_qel_configuration>();
+            result = protocol.ReadConfiguration(block.get());
+            RequireCopied(result, block.get(), sizeof *block, channel, kBlockAt);
+            return result;
+        }
         case kWriteConfiguration:
             return protocol.WriteConfiguration(
                 FilledBlock<_qel_configuration>(input.argument).get());
-        case kReadSystemTime:
-            return protocol.ReadSystemTime(std::make_unique<_qel_system_time>().get());
+        case kReadSystemTime: {
+            const auto block = std::make_unique<_qel_system_time>();
+            result = protocol.ReadSystemTime(block.get());
+            RequireCopied(result, block.get(), sizeof *block, channel, kBlockAt);
+            return result;
+        }
         case kWriteSystemTime:
             return protocol.WriteSystemTime(FilledBlock<_qel_system_time>(input.argument).get());
         case kReset:
             return protocol.Reset();
-        case kReadMemory:
-            return protocol.ReadMemory(address,
-                                       std::make_unique<unsigned char[]>(kPageBytes).get());
+        case kReadMemory: {
+            const auto block = std::make_unique<unsigned char[]>(kPageBytes);
+            result = protocol.ReadMemory(address, block.get());
+            RequireCopied(result, block.get(), kPageBytes, channel, kMemoryDataAt);
+            return result;
+        }
         case kWriteMemory:
             return protocol.WriteMemory(address,
                                         std::make_unique<unsigned char[]>(kPageBytes).get());
         case kReadMemoryCrc16: {
             auto crc = std::make_unique<std::uint16_t>();
-            return protocol.ReadMemoryCRC16(address, input.argument * 16u, *crc);
-        }
-        case kReadData:
-            return protocol.ReadData(std::make_unique<_read_data_reply_data>().get(),
-                                     input.argument);
-        default: {
-            auto length = std::make_unique<std::uint16_t>();
-            const int result =
-                protocol.ReadRawData(std::make_unique<unsigned char[]>(1024).get(), *length);
-            Require(result != qel::kOk || *length <= 1024);
+            result = protocol.ReadMemoryCRC16(address, input.argument * 16u, *crc);
+            const std::uint8_t littleEndian[2] = {static_cast<std::uint8_t>(*crc & 0xFF),
+                                                  static_cast<std::uint8_t>(*crc >> 8)};
+            RequireCopied(result, littleEndian, 2, channel, kMemoryCrcAt);
             return result;
         }
+        case kReadData: {
+            const auto block = std::make_unique<_read_data_reply_data>();
+            result = protocol.ReadData(block.get(), input.argument);
+            RequireCopied(result, block.get(), sizeof *block, channel, kBlockAt);
+            return result;
+        }
+        default:
+            return ReadRawData(protocol, channel);
     }
 }
 
@@ -197,7 +257,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     QelProtocol protocol(&channel, input.verifyMethod, input.runMode,
                          input.traceWindow ? &window : nullptr);
     const int result = input.command == kUpgrade ? RunUpgrade(protocol, input, channel)
-                                                 : RunCommand(protocol, input);
+                                                 : RunCommand(protocol, input, channel);
     RequireKnownResult(result, input);
     return 0;
 }

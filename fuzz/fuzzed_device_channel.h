@@ -65,6 +65,10 @@ class FuzzedDeviceChannel : public ICommChannel {
         return qel::kOk;
     }
 
+    // The bytes of the last reply, as far as it came, without its CR.
+    std::vector<std::uint8_t> LastReply() const {
+        return Decode(m_reply.substr(0, m_reply.size() & ~std::size_t{1}));
+    }
     // The last content sent for each page address.
     const std::map<std::uint32_t, std::vector<std::uint8_t>>& Pages() const { return m_pages; }
     // Page addresses in the order of their writes.
