@@ -11,7 +11,6 @@
 
 #include <chrono>
 #include <climits>
-#include <cstring>
 
 #include "comms.h"
 
@@ -138,6 +137,11 @@ bool LimitNextWrite(HANDLE port, DWORD milliseconds) {
 
 DWORD PieceOf(unsigned long missing) {
     return static_cast<DWORD>(missing > kLargestPiece ? kLargestPiece : missing);
+}
+
+// Some drivers end a call whose time-out expired with an error instead of a short count.
+bool TimedOut(DWORD error) {
+    return error == ERROR_TIMEOUT || error == ERROR_SEM_TIMEOUT;
 }
 
 // A line error (a framing or parity fault) must not leave the port refusing further work.
@@ -289,8 +293,9 @@ int CComms::Read(unsigned char* buffer, unsigned long count) {
         }
         DWORD got = 0;
         if (ReadFile(port, buffer + received, PieceOf(count - received), &got, nullptr) == FALSE) {
+            const DWORD error = GetLastError();
             ClearLineErrors(port);
-            return kCommsErrRead;
+            return TimedOut(error) ? kCommsErrReadTimeout : kCommsErrRead;
         }
         received += got;
         if (got == 0 && remaining == 0) {
@@ -321,8 +326,9 @@ int CComms::Write(const unsigned char* data, unsigned long count) {
         }
         DWORD written = 0;
         if (WriteFile(port, data + sent, PieceOf(count - sent), &written, nullptr) == FALSE) {
+            const DWORD error = GetLastError();
             ClearLineErrors(port);
-            return kCommsErrWrite;
+            return TimedOut(error) ? kCommsErrWriteTimeout : kCommsErrWrite;
         }
         sent += written;
     }
