@@ -44,6 +44,11 @@ std::optional<WallTime> DecodeClock(std::span<const std::uint8_t, kClockBlockSiz
     if (!date.ok() || hour > 23 || minute > 59 || second > 59 || millisecond > 999) {
         return std::nullopt;
     }
+    // The wall clock counts in units that overflow a few centuries from 1970, and so would the
+    // offset to the host's clock; a year outside this window is refused, not wrapped.
+    if (date.year() < year{1900} || date.year() > year{2199}) {
+        return std::nullopt;
+    }
     // The day of week is derived from the date; a device ignores what the host says it is.
     return sys_days{date} + hours{hour} + minutes{minute} + seconds{second} +
            milliseconds{millisecond};
