@@ -1,6 +1,7 @@
 #include "sim_outputs.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 
 namespace qelsim {
@@ -70,7 +71,10 @@ bool SimOutputs::WriteDump(std::span<const std::uint8_t> memory) const {
             return false;
         }
     }
-    if (std::rename(partial.c_str(), m_dumpPath.c_str()) != 0) {
+    // Unlike std::rename on Windows, this replaces the dump that is already there.
+    std::error_code error;
+    std::filesystem::rename(partial, m_dumpPath, error);
+    if (error) {
         std::cerr << "qel-sim: cannot replace " << m_dumpPath << std::endl;
         return false;
     }

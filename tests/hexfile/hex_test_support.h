@@ -2,19 +2,23 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 
 // Removed with everything in it when the test ends.
 class TempDir {
   public:
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qel-hex-XXXXXX").string();
-        m_path = ::mkdtemp(pattern.data());
+        // A new folder of its own: create_directory fails on a name that is already taken.
+        std::random_device random;
+        const std::filesystem::path base = std::filesystem::temp_directory_path();
+        do {
+            m_path = base / ("qel-hex-" + std::to_string(random()));
+        } while (!std::filesystem::create_directory(m_path));
     }
     ~TempDir() { std::filesystem::remove_all(m_path); }
     TempDir(const TempDir&) = delete;
