@@ -12,11 +12,11 @@
 #include <cstring>
 
 #include "comms.h"
+#include "comms_port.h"
 
 namespace {
 
-constexpr std::intptr_t kNoHandle = -1;
-constexpr unsigned long kDefaultTimeoutMilliseconds = 1000;
+using comms_port::kNoHandle;
 // No buffer can hold more; larger counts come from a negative length turned unsigned.
 constexpr unsigned long kLargestCount = static_cast<unsigned long>(LONG_MAX);
 
@@ -67,15 +67,6 @@ tcflag_t CharacterSizeFor(std::int32_t dataBits) {
         default:
             return CS8;
     }
-}
-
-bool SettingsSupported(const comm_settings& settings, bool portIndexUsed) {
-    speed_t speed;
-    return (!portIndexUsed || settings.port >= 0) && SpeedFor(settings.baud, &speed) &&
-           settings.dataBits >= 5 && settings.dataBits <= 8 &&
-           (settings.parity == kCommsParityNone || settings.parity == kCommsParityOdd ||
-            settings.parity == kCommsParityEven) &&
-           (settings.stopBits == kCommsStopBitsOne || settings.stopBits == kCommsStopBitsTwo);
 }
 
 tcflag_t LineFlagsFor(const comm_settings& settings) {
@@ -162,65 +153,29 @@ long long WireMilliseconds(unsigned long count, const comm_settings& settings) {
 
 }  // namespace
 
-CComms::CComms()
-    : m_handle(kNoHandle),
-      m_settings{},
-      m_timeoutMilliseconds(kDefaultTimeoutMilliseconds),
-      m_ready(false),
-      m_simulateNotReady(false) {}
+namespace comms_port {
 
-CComms::~CComms() {
-    Deinstall();
+bool SettingsSupported(const comm_settings& settings, bool portIndexUsed) {
+    speed_t speed;
+    return (!portIndexUsed || settings.port >= 0) && SpeedFor(settings.baud, &speed) &&
+           settings.dataBits >= 5 && settings.dataBits <= 8 &&
+           (settings.parity == kCommsParityNone || settings.parity == kCommsParityOdd ||
+            settings.parity == kCommsParityEven) &&
+           (settings.stopBits == kCommsStopBitsOne || settings.stopBits == kCommsStopBitsTwo);
 }
 
-CComms::CComms(const CComms& other) : CComms() {
-    *this = other;
+std::intptr_t DuplicatePort(std::intptr_t handle) {
+    const int copy = fcntl(static_cast<int>(handle), F_DUPFD_CLOEXEC, 0);
+    return copy >= 0 ? copy : kNoHandle;
 }
 
-CComms& CComms::operator=(const CComms& other) {
-    if (this == &other) {
-        return *this;
-    }
-    Deinstall();
-    m_settings = other.m_settings;
-    m_timeoutMilliseconds = other.m_timeoutMilliseconds;
-    m_simulateNotReady = other.m_simulateNotReady;
-    m_devicePath = other.m_devicePath;
-    if (other.m_handle != kNoHandle) {
-        int copy = fcntl(Descriptor(other.m_handle), F_DUPFD_CLOEXEC, 0);
-        m_handle = copy >= 0 ? copy : kNoHandle;
-    }
-    m_ready = m_handle != kNoHandle && other.m_ready;
-    return *this;
-}
-
-void CComms::SetDevicePath(const char* path) {
-    m_devicePath = path != nullptr ? path : "";
-}
+}  // namespace comms_port
 
 std::string CComms::DevicePathFor(std::int32_t portIndex) const {
     if (!m_devicePath.empty()) {
         return m_devicePath;
     }
     return "/dev/ttyS" + std::to_string(portIndex);
-}
-
-int CComms::SetCommPort(const comm_settings* settings) {
-    Deinstall();
-    if (settings == nullptr || !SettingsSupported(*settings, m_devicePath.empty())) {
-        return kCommsErrBadSettings;
-    }
-    m_settings = *settings;
-    int result = OpenDevice(DevicePathFor(settings->port));
-    if (result == kCommsOk) {
-        result = ApplyLineSettings(*settings);
-    }
-    if (result != kCommsOk) {
-        Deinstall();
-        return result;
-    }
-    m_ready = !m_simulateNotReady && LineRunsSettings(*settings);
-    return kCommsOk;
 }
 
 int CComms::OpenDevice(const std::string& path) {
@@ -267,14 +222,6 @@ bool CComms::LineRunsSettings(const comm_settings& settings) const {
     }
     return (attributes.c_cflag & kLineFlagsMask) == LineFlagsFor(settings) &&
            cfgetospeed(&attributes) == speed;
-}
-
-void CComms::SetTimeOut(unsigned long milliseconds) {
-    m_timeoutMilliseconds = milliseconds;
-}
-
-int CComms::IsInitialized() const {
-    return m_handle != kNoHandle && m_ready ? 1 : 0;
 }
 
 int CComms::Read(unsigned char* buffer, unsigned long count) {

@@ -13,11 +13,11 @@
 #include <climits>
 
 #include "comms.h"
+#include "comms_port.h"
 
 namespace {
 
-constexpr std::intptr_t kNoHandle = -1;  // INVALID_HANDLE_VALUE
-constexpr unsigned long kDefaultTimeoutMilliseconds = 1000;
+using comms_port::kNoHandle;
 // No buffer can hold more; larger counts come from a negative length turned unsigned.
 constexpr unsigned long kLargestCount = static_cast<unsigned long>(LONG_MAX);
 // ReadFile and WriteFile take a DWORD count; a larger call goes in pieces of this size.
@@ -25,14 +25,6 @@ constexpr unsigned long kLargestPiece = 1UL << 30;
 
 HANDLE AsHandle(std::intptr_t handle) {
     return reinterpret_cast<HANDLE>(handle);
-}
-
-bool SettingsSupported(const comm_settings& settings, bool portIndexUsed) {
-    return (!portIndexUsed || settings.port >= 0) && settings.baud > 0 && settings.dataBits >= 5 &&
-           settings.dataBits <= 8 &&
-           (settings.parity == kCommsParityNone || settings.parity == kCommsParityOdd ||
-            settings.parity == kCommsParityEven) &&
-           (settings.stopBits == kCommsStopBitsOne || settings.stopBits == kCommsStopBitsTwo);
 }
 
 BYTE ParityFor(std::int32_t parity) {
@@ -152,45 +144,27 @@ void ClearLineErrors(HANDLE port) {
 
 }  // namespace
 
-CComms::CComms()
-    : m_handle(kNoHandle),
-      m_settings{},
-      m_timeoutMilliseconds(kDefaultTimeoutMilliseconds),
-      m_ready(false),
-      m_simulateNotReady(false) {}
+namespace comms_port {
 
-CComms::~CComms() {
-    Deinstall();
+bool SettingsSupported(const comm_settings& settings, bool portIndexUsed) {
+    return (!portIndexUsed || settings.port >= 0) && settings.baud > 0 && settings.dataBits >= 5 &&
+           settings.dataBits <= 8 &&
+           (settings.parity == kCommsParityNone || settings.parity == kCommsParityOdd ||
+            settings.parity == kCommsParityEven) &&
+           (settings.stopBits == kCommsStopBitsOne || settings.stopBits == kCommsStopBitsTwo);
 }
 
-CComms::CComms(const CComms& other) : CComms() {
-    *this = other;
-}
-
-CComms& CComms::operator=(const CComms& other) {
-    if (this == &other) {
-        return *this;
+std::intptr_t DuplicatePort(std::intptr_t handle) {
+    HANDLE copy = INVALID_HANDLE_VALUE;
+    const HANDLE self = GetCurrentProcess();
+    if (!DuplicateHandle(self, reinterpret_cast<HANDLE>(handle), self, &copy, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS)) {
+        return kNoHandle;
     }
-    Deinstall();
-    m_settings = other.m_settings;
-    m_timeoutMilliseconds = other.m_timeoutMilliseconds;
-    m_simulateNotReady = other.m_simulateNotReady;
-    m_devicePath = other.m_devicePath;
-    if (other.m_handle != kNoHandle) {
-        HANDLE copy = INVALID_HANDLE_VALUE;
-        const HANDLE self = GetCurrentProcess();
-        if (DuplicateHandle(self, AsHandle(other.m_handle), self, &copy, 0, FALSE,
-                            DUPLICATE_SAME_ACCESS)) {
-            m_handle = reinterpret_cast<std::intptr_t>(copy);
-        }
-    }
-    m_ready = m_handle != kNoHandle && other.m_ready;
-    return *this;
+    return reinterpret_cast<std::intptr_t>(copy);
 }
 
-void CComms::SetDevicePath(const char* path) {
-    m_devicePath = path != nullptr ? path : "";
-}
+}  // namespace comms_port
 
 // COM1 to COM9 also open under their bare names, but only the device namespace reaches COM10
 // and above, so every port goes through it.
@@ -203,24 +177,6 @@ std::string CComms::DevicePathFor(std::int32_t portIndex) const {
         return kDeviceNamespace + m_devicePath;
     }
     return std::string(kDeviceNamespace) + "COM" + std::to_string(portIndex + 1LL);
-}
-
-int CComms::SetCommPort(const comm_settings* settings) {
-    Deinstall();
-    if (settings == nullptr || !SettingsSupported(*settings, m_devicePath.empty())) {
-        return kCommsErrBadSettings;
-    }
-    m_settings = *settings;
-    int result = OpenDevice(DevicePathFor(settings->port));
-    if (result == kCommsOk) {
-        result = ApplyLineSettings(*settings);
-    }
-    if (result != kCommsOk) {
-        Deinstall();
-        return result;
-    }
-    m_ready = !m_simulateNotReady && LineRunsSettings(*settings);
-    return kCommsOk;
 }
 
 int CComms::OpenDevice(const std::string& path) {
@@ -264,14 +220,6 @@ bool CComms::LineRunsSettings(const comm_settings& settings) const {
         return false;
     }
     return LineMatches(line, settings);
-}
-
-void CComms::SetTimeOut(unsigned long milliseconds) {
-    m_timeoutMilliseconds = milliseconds;
-}
-
-int CComms::IsInitialized() const {
-    return m_handle != kNoHandle && m_ready ? 1 : 0;
 }
 
 // ReadFile may return success with fewer bytes than asked when its time-out ends it: only the

@@ -23,56 +23,47 @@ constexpr int BlockFrameBytes() {
 
 // A read writes the caller's record only once the whole reply has passed every test, so that a
 // failed read leaves what the record held.
-int QelProtocol::ReadConfiguration(_qel_configuration* configuration) {
-    constexpr int kReplyBytes = BlockFrameBytes<_qel_configuration>();
+template <typename Block>
+int QelProtocol::ReadBlock(unsigned char command, Block* block) {
+    constexpr int kReplyBytes = BlockFrameBytes<Block>();
     unsigned char frame[kBareFrameBytes];
-    BeginFrame(frame, qel::kCmdReadConfiguration);
+    BeginFrame(frame, command);
     unsigned char reply[kReplyBytes + 1];
     const int result = Exchange(frame, kBareFrameBytes, reply, kReplyBytes, true,
-                                qel::kCmdReadConfiguration + qel::kReplyFlag, nullptr);
+                                command + qel::kReplyFlag, nullptr);
     if (result == qel::kOk) {
-        std::memcpy(configuration, reply + kBlockOffset, sizeof(_qel_configuration));
+        std::memcpy(block, reply + kBlockOffset, sizeof(Block));
     }
     return result;
+}
+
+template <typename Block>
+int QelProtocol::WriteBlock(unsigned char command, const Block* block) {
+    constexpr int kFrameBytes = BlockFrameBytes<Block>();
+    unsigned char frame[kFrameBytes];
+    BeginFrame(frame, command);
+    std::memcpy(frame + kHeaderLength, block, sizeof(Block));
+    unsigned char reply[kStatusReplyBytes + 1];
+    const int result = Exchange(frame, kFrameBytes, reply, kStatusReplyBytes, true,
+                                command + qel::kReplyFlag, nullptr);
+    if (result != qel::kOk) {
+        return result;
+    }
+    return reply[kStatusOffset] == 0 ? qel::kOk : qel::kErrReplyStatus;
+}
+
+int QelProtocol::ReadConfiguration(_qel_configuration* configuration) {
+    return ReadBlock(qel::kCmdReadConfiguration, configuration);
 }
 
 int QelProtocol::ReadSystemTime(_qel_system_time* systemTime) {
-    constexpr int kReplyBytes = BlockFrameBytes<_qel_system_time>();
-    unsigned char frame[kBareFrameBytes];
-    BeginFrame(frame, qel::kCmdReadSystemTime);
-    unsigned char reply[kReplyBytes + 1];
-    const int result = Exchange(frame, kBareFrameBytes, reply, kReplyBytes, true,
-                                qel::kCmdReadSystemTime + qel::kReplyFlag, nullptr);
-    if (result == qel::kOk) {
-        std::memcpy(systemTime, reply + kBlockOffset, sizeof(_qel_system_time));
-    }
-    return result;
+    return ReadBlock(qel::kCmdReadSystemTime, systemTime);
 }
 
 int QelProtocol::WriteConfiguration(const _qel_configuration* configuration) {
-    constexpr int kFrameBytes = BlockFrameBytes<_qel_configuration>();
-    unsigned char frame[kFrameBytes];
-    BeginFrame(frame, qel::kCmdWriteConfiguration);
-    std::memcpy(frame + kHeaderLength, configuration, sizeof(_qel_configuration));
-    unsigned char reply[kStatusReplyBytes + 1];
-    const int result = Exchange(frame, kFrameBytes, reply, kStatusReplyBytes, true,
-                                qel::kCmdWriteConfiguration + qel::kReplyFlag, nullptr);
-    if (result != qel::kOk) {
-        return result;
-    }
-    return reply[kStatusOffset] == 0 ? qel::kOk : qel::kErrReplyStatus;
+    return WriteBlock(qel::kCmdWriteConfiguration, configuration);
 }
 
 int QelProtocol::WriteSystemTime(const _qel_system_time* systemTime) {
-    constexpr int kFrameBytes = BlockFrameBytes<_qel_system_time>();
-    unsigned char frame[kFrameBytes];
-    BeginFrame(frame, qel::kCmdWriteSystemTime);
-    std::memcpy(frame + kHeaderLength, systemTime, sizeof(_qel_system_time));
-    unsigned char reply[kStatusReplyBytes + 1];
-    const int result = Exchange(frame, kFrameBytes, reply, kStatusReplyBytes, true,
-                                qel::kCmdWriteSystemTime + qel::kReplyFlag, nullptr);
-    if (result != qel::kOk) {
-        return result;
-    }
-    return reply[kStatusOffset] == 0 ? qel::kOk : qel::kErrReplyStatus;
+    return WriteBlock(qel::kCmdWriteSystemTime, systemTime);
 }

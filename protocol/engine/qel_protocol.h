@@ -69,6 +69,12 @@ private:
     int Exchange(unsigned char* frame, int frameLength, unsigned char* reply, int replyLength,
                  bool notify, int notifiedReplyCode, ExchangeStage* stage);
 
+    // The configuration and clock blocks: one exchange each way, the block moved byte for byte.
+    template <typename Block>
+    int ReadBlock(unsigned char command, Block* block);
+    template <typename Block>
+    int WriteBlock(unsigned char command, const Block* block);
+
     // Page and reset commands of the upgrade sequence.
     int ClearPage(int address);
     int WritePage(int address);
