@@ -13,10 +13,11 @@ constexpr const char* kDownloadFailed = "\nERROR: Cannot download firmware to re
 enum class Outcome { kSucceeded, kImageWrong, kRetry };
 
 void PrintConnecting(const RunSettings& settings) {
-    if (settings.channelKind == ChannelKind::kTcp) {
-        Print("\nConnecting %s:%d...", settings.address.c_str(), settings.port);
+    const cli::ChannelSettings& channel = settings.channel;
+    if (channel.kind == cli::ChannelKind::kTcp) {
+        Print("\nConnecting %s:%d...", channel.address.c_str(), channel.port);
     } else {
-        Print("\nConnecting COM%d ...", settings.port);
+        Print("\nConnecting COM%d ...", channel.port);
     }
 }
 

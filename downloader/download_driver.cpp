@@ -1,7 +1,5 @@
 #include "download_driver.h"
 
-#include <algorithm>
-#include <cstring>
 #include <memory>
 
 #include "attempt_loop.h"
@@ -12,10 +10,6 @@
 namespace orvane {
 namespace {
 
-constexpr int kSerialReadTimeoutMs = 1000;
-constexpr int kSocketReadTimeoutMs = 5000;
-constexpr unsigned short kSocketLibraryVersion = 0x0202;
-
 struct LoadedImage {
     std::unique_ptr<char[]> bytes;
     int first = 0;
@@ -25,8 +19,7 @@ struct LoadedImage {
 bool LoadImage(const RunSettings& settings, ImageLoader loadImage, LoadedImage& loaded) {
     Print("\nLoading HEX file...");
     char* image = nullptr;
-    const int result = loadImage(settings.filePath.c_str(), &image, &loaded.first, &loaded.end);
-    if (result != 0) {
+    if (loadImage(settings.filePath.c_str(), &image, &loaded.first, &loaded.end) != 0) {
         Print("\nERROR: Cannot read HEX file.");
         return false;
     }
@@ -50,34 +43,8 @@ bool PrepareImage(QelProtocol& protocol, const LoadedImage& loaded) {
     return true;
 }
 
-// The record that opens the channel, for either kind.
-struct OpenParams {
-    _serial_open_params serial{};
-    _socket_open_params socket{};
-
-    void* For(ChannelKind kind) {
-        return kind == ChannelKind::kTcp ? static_cast<void*>(&socket)
-                                         : static_cast<void*>(&serial);
-    }
-};
-
-OpenParams MakeOpenParams(const RunSettings& settings) {
-    OpenParams params;
-    params.serial.port = settings.port;
-    params.serial.timeout = kSerialReadTimeoutMs;
-    params.socket.port = settings.port;
-    params.socket.timeout = kSocketReadTimeoutMs;
-    const std::size_t length = std::min(settings.address.size(), sizeof params.socket.address - 1);
-    std::memcpy(params.socket.address, settings.address.data(), length);
-    return params;
-}
-
-bool StartSocketLibrary(const RunSettings& settings, SocketLibraryStarter start) {
-    if (settings.channelKind != ChannelKind::kTcp) {
-        return true;
-    }
-    WSADATA data{};
-    if (start(kSocketLibraryVersion, &data) != 0) {
+bool StartSocketLibrary(const RunSettings& settings, cli::SocketLibraryStarter start) {
+    if (!cli::StartSocketLibrary(settings.channel.kind, start)) {
         Print("WSA DLL was not found. Exit");
         return false;
     }
@@ -87,7 +54,7 @@ bool StartSocketLibrary(const RunSettings& settings, SocketLibraryStarter start)
 }  // namespace
 
 int RunDownload(const RunSettings& settings, const DownloadServices& services) {
-    const std::shared_ptr<ICommChannel> channel = services.makeChannel(settings);
+    const cli::OwnedChannel channel = services.makeChannel(settings.channel);
     if (!channel) {
         Print("\nERROR: Cannot create specified communication channel.");
         return kExitFailedBeforeRun;
@@ -100,11 +67,11 @@ int RunDownload(const RunSettings& settings, const DownloadServices& services) {
     if (!PrepareImage(protocol, loaded)) {
         return kExitFailedBeforeRun;
     }
-    OpenParams params = MakeOpenParams(settings);
+    cli::OpenParams params(settings.channel);
     if (!StartSocketLibrary(settings, services.startSocketLibrary)) {
         return kExitFailedBeforeRun;
     }
-    return RunAttempts(settings, *channel, protocol, params.For(settings.channelKind));
+    return RunAttempts(settings, *channel, protocol, params.Record());
 }
 
 }  // namespace orvane

@@ -1,26 +1,19 @@
-// Splits the program's arguments into the option values, as the operator typed them.
+// Orvane's options: the shared channel options and the program's own, as one table.
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "option_table.h"
 
 namespace orvane {
 
-// Each value is empty when its option was not given, and cut to its option's capacity.
-struct OptionValues {
-    std::string channel;   // /c=  7 characters
-    std::string address;   // /i= 23
-    std::string port;      // /p=  7
-    std::string filePath;  // /f= 511
-    std::string verify;    // /v=  7
-    std::string mode;      // /m=  7
-    std::string device;    // /d= 511
-};
+inline constexpr cli::OptionSpec kFileOption{"/f=", 511};
+inline constexpr cli::OptionSpec kVerifyOption{"/v=", 7};
+inline constexpr cli::OptionSpec kModeOption{"/m=", 7};
 
-// Options may come in any order and their letters in any case; a later one replaces an earlier
-// one. Arguments that name no option are reported with a warning and skipped.
-OptionValues ParseOptions(int argc, const char* const* argv);
-
-// "/?", "-h" or "--help", in any case.
-bool IsHelpRequest(const char* argument);
+// Options may come in any order and their letters in any case; values keep the case they were
+// typed in. Arguments that name no option are reported with a warning and skipped.
+cli::ParsedOptions ParseOptions(const std::vector<std::string>& arguments);
 
 }  // namespace orvane

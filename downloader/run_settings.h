@@ -3,9 +3,9 @@
 
 #include <string>
 
-namespace orvane {
+#include "channel_options.h"
 
-enum class ChannelKind { kSerial, kTcp };
+namespace orvane {
 
 inline constexpr int kVerifyCrc16 = 1;
 inline constexpr int kVerifyFull = 2;
@@ -17,11 +17,8 @@ inline constexpr int kRunModeResetOnly = 4;
 inline constexpr int kRunModeBlind = 5;
 
 struct RunSettings {
-    ChannelKind channelKind = ChannelKind::kSerial;
-    int port = 0;            // TCP port, or the serial port as counted by COM N
-    std::string address;     // dotted IPv4 text, TCP only; at most 23 characters
-    std::string filePath;    // the HEX file, as typed; at most 511 characters
-    std::string devicePath;  // serial device instead of COM N; empty when not given
+    cli::ChannelSettings channel;
+    std::string filePath;  // the HEX file, as typed; at most 511 characters
     int verifyMethod = kVerifyCrc16;
     int runMode = kRunModeAll;
 };

@@ -1,5 +1,7 @@
 #include "run_service.h"
 
+#include "channel_opening.h"
+#include "channel_options.h"
 #include "qel_protocol.h"
 #include "service_commands.h"
 #include "service_options.h"
@@ -13,39 +15,47 @@ constexpr int kVerifyCrc16 = 1;
 constexpr int kRunAll = 1;
 
 // Everything that can be refused without touching the device.
-std::string CommandLineError(const ServiceOptions& options, ChannelValidation& channel,
+std::string CommandLineError(const ServiceOptions& options, cli::ChannelValidation& channel,
                              RequestParse& request) {
     if (!options.unknown.empty()) {
         return "Unknown parameter [" + options.unknown.front() + "].";
     }
-    channel = ValidateChannel(options);
-    if (!channel.error.empty()) {
-        return channel.error;
+    channel = cli::ValidateChannel(options.values);
+    if (channel.refusal) {
+        return channel.refusal->message;
     }
     request = ParseRequest(options.command, options.operands);
     return request.error;
 }
 
-Outcome RunOverChannel(const ChannelSettings& settings, const ChannelFactory& factory,
+// Starts the socket library where needed and opens the channel; 0 or the failure code.
+int OpenChannel(ICommChannel& channel, const cli::ChannelSettings& settings) {
+    if (!cli::StartSocketLibrary(settings.kind, cli::SystemSocketLibraryStarter())) {
+        return qel::kErrSocketCreate;  // no socket can be made without the library
+    }
+    cli::OpenParams params(settings);
+    return channel.Open(params.Record());
+}
+
+Outcome RunOverChannel(const cli::ChannelSettings& settings, const cli::ChannelFactory& factory,
                        const ServiceRequest& request, Report& report) {
-    std::unique_ptr<ChannelHandle> handle = factory(settings);
-    if (!handle) {
+    const cli::OwnedChannel channel = factory(settings);
+    if (!channel) {
         return Outcome::Local("Cannot create specified communication channel.");
     }
-    ICommChannel& channel = handle->Channel();
-    const int opened = OpenChannel(channel, settings);
+    const int opened = OpenChannel(*channel, settings);
     if (opened != qel::kOk) {
         return Outcome::Device(opened, "Cannot open communication channel.");
     }
-    QelProtocol protocol(&channel, kVerifyCrc16, kRunAll, nullptr);
+    QelProtocol protocol(channel.get(), kVerifyCrc16, kRunAll, nullptr);
     Outcome outcome = RunCommand(protocol, request, report);
-    channel.Close();
+    channel->Close();
     return outcome;
 }
 
 }  // namespace
 
-int RunService(const std::vector<std::string>& arguments, const ChannelFactory& factory,
+int RunService(const std::vector<std::string>& arguments, const cli::ChannelFactory& factory,
                Printer& printer) {
     const ServiceOptions options = ParseServiceOptions(arguments);
     if (options.help) {
@@ -53,7 +63,7 @@ int RunService(const std::vector<std::string>& arguments, const ChannelFactory& 
         return kExitOk;
     }
     Report report(printer, options.json);
-    ChannelValidation channel;
+    cli::ChannelValidation channel;
     RequestParse request;
     const std::string error = CommandLineError(options, channel, request);
     if (!error.empty()) {
@@ -64,12 +74,8 @@ int RunService(const std::vector<std::string>& arguments, const ChannelFactory& 
 }
 
 int RunServiceMain(int argc, const char* const* argv) {
-    std::vector<std::string> arguments;
-    for (int i = 1; i < argc; ++i) {
-        arguments.emplace_back(argv[i]);
-    }
     StdoutPrinter printer;
-    return RunService(arguments, &MakeLibraryChannel, printer);
+    return RunService(cli::ArgumentList(argc, argv), &cli::MakeLibraryChannel, printer);
 }
 
 }  // namespace service

@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "service_channel.h"
+#include "channel_factory.h"
 #include "service_printer.h"
 
 namespace service {
 
 // Runs the command line (without the program name) over a channel from factory.
-int RunService(const std::vector<std::string>& arguments, const ChannelFactory& factory,
+int RunService(const std::vector<std::string>& arguments, const cli::ChannelFactory& factory,
                Printer& printer);
 
 // What main calls: the library's own channels and standard output.

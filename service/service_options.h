@@ -1,20 +1,21 @@
-// qel-service's command line: the channel options in Orvane's style (/c= /i= /p= /d=, letters in
+// qel-service's command line: the channel options shared with Orvane (/c= /i= /p= /d=, letters in
 // any case, values as typed), /json, and then the service command with its operands.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "option_table.h"
+
 namespace service {
 
+inline constexpr cli::OptionSpec kJsonOption{"/json", 0};
+
 struct ServiceOptions {
-    std::string channel;  // /c=
-    std::string address;  // /i=
-    std::string port;     // /p=
-    std::string device;   // /d=
-    bool json = false;    // /json
-    bool help = false;    // no arguments, /?, -h or --help
-    std::string command;  // the first argument that is not an option
+    cli::ParsedOptions values;  // the options of the table, by name
+    bool json = false;          // /json
+    bool help = false;          // no arguments, /?, -h or --help
+    std::string command;        // the first argument that is not an option, in lower case
     std::vector<std::string> operands;
     std::vector<std::string> unknown;  // /-arguments that name no option
 };

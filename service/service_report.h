@@ -39,7 +39,6 @@ class Report {
 
     Report(Printer& printer, bool json) : m_printer(printer), m_json(json) {}
 
-    bool Json() const { return m_json; }
     // Shown to a person as it happens; a script gets only the final object.
     void Progress(const std::string& text);
     void Add(std::string key, std::string label, Value value);

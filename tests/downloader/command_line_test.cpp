@@ -3,23 +3,19 @@
 #include <string>
 #include <vector>
 
+#include "channel_refusals.h"
+#include "option_parser.h"
+#include "option_validation.h"
 #include "run_capture.h"
 
 namespace orvane_test {
 namespace {
 
-using orvane::ChannelKind;
+using cli::ChannelKind;
 
-const std::string kSeeUsage = "\nRun software without parameters to see usage information.";
-const std::string kNoFile = "\nERROR: File path to HEX file is required." + kSeeUsage;
-const std::string kPortNotSet = "\nERROR: Port value was not set.";
-const std::string kPortNotPositive = "\nERROR: Port value is incorrect. It must be greater then 0.";
-const std::string kUnknownChannel = "\nERROR: Communication channel is unknown." + kSeeUsage;
-const std::string kNoAddress = "\nERROR: IP address was not set.";
-const std::string kBadAddress = "\nERROR: IP address is incorrect.";
-const std::string kTcpRange = "\nERROR: Port value is incorrect. It must be in range [1..65535].";
-const std::string kSerialRange = "\nERROR: Port value is incorrect. It must be in range [1..255].";
+const std::string kNoFile = "\nERROR: File path to HEX file is required." + refusals::kSeeUsage;
 
+// Orvane's own checks; the channel options are checked alike in both programs (tests/cli).
 struct RefusedCase {
     const char* name;
     std::vector<std::string> arguments;
@@ -38,91 +34,54 @@ TEST_P(RefusedOptions, PrintsItsMessagesAndExitsOne) {
 
 INSTANTIATE_TEST_SUITE_P(
     Validation, RefusedOptions,
-    testing::Values(
-        RefusedCase{"NoFile", {"/c=com", "/p=1"}, kNoFile},
-        RefusedCase{"EmptyFile", {"/c=com", "/p=1", "/f="}, kNoFile},
-        RefusedCase{"FileBeforePortAndChannel", {"/c=xyz"}, kNoFile},
-        RefusedCase{"NoPort", {"/c=com", "/f=a.hex"}, kPortNotSet},
-        RefusedCase{"EmptyPort", {"/c=com", "/f=a.hex", "/p="}, kPortNotSet},
-        RefusedCase{"DevicePathDoesNotStandInForPort",
-                    {"/c=com", "/f=a.hex", "/d=/dev/ttyUSB0"},
-                    kPortNotSet},
-        RefusedCase{"PortBeforeChannel", {"/c=xyz", "/f=a.hex"}, kPortNotSet},
-        RefusedCase{"PortZero", {"/c=com", "/f=a.hex", "/p=0"}, kPortNotPositive},
-        RefusedCase{"PortWithoutDigits", {"/c=com", "/f=a.hex", "/p=abc"}, kPortNotPositive},
-        RefusedCase{"PortNegative", {"/c=tcp", "/f=a.hex", "/p=-5"}, kPortNotPositive},
-        RefusedCase{"PortValueBeforeAddress", {"/c=tcp", "/f=a.hex", "/p=0"}, kPortNotPositive},
-        RefusedCase{"NoChannel", {"/f=a.hex", "/p=1"}, kUnknownChannel},
-        RefusedCase{"OtherChannel", {"/c=udp", "/f=a.hex", "/p=1"}, kUnknownChannel},
-        RefusedCase{"ChannelWithTail", {"/c=tcpip", "/f=a.hex", "/p=1"}, kUnknownChannel},
-        RefusedCase{"NoAddress", {"/c=tcp", "/f=a.hex", "/p=1"}, kNoAddress},
-        RefusedCase{"AddressAllZero", {"/c=tcp", "/i=0.0.0.0", "/f=a.hex", "/p=1"}, kBadAddress},
-        RefusedCase{
-            "AddressAllOnes", {"/c=tcp", "/i=255.255.255.255", "/f=a.hex", "/p=1"}, kBadAddress},
-        RefusedCase{"AddressNotDotted", {"/c=tcp", "/i=device", "/f=a.hex", "/p=1"}, kBadAddress},
-        RefusedCase{
-            "AddressOutOfRange", {"/c=tcp", "/i=256.1.1.1", "/f=a.hex", "/p=1"}, kBadAddress},
-        RefusedCase{"AddressWithTrailingText",
-                    {"/c=tcp", "/i=127.0.0.1 x", "/f=a.hex", "/p=1"},
-                    kBadAddress},
-        RefusedCase{
-            "AddressBeforeTcpRange", {"/c=tcp", "/i=0.0.0.0", "/f=a.hex", "/p=65536"}, kBadAddress},
-        RefusedCase{
-            "TcpPortAboveRange", {"/c=tcp", "/i=127.0.0.1", "/f=a.hex", "/p=65536"}, kTcpRange},
-        RefusedCase{"TcpPortCutToSevenDigits",
-                    {"/c=tcp", "/i=127.0.0.1", "/f=a.hex", "/p=123456789"},
-                    kTcpRange},
-        RefusedCase{"SerialPortAboveRange", {"/c=com", "/f=a.hex", "/p=256"}, kSerialRange},
-        RefusedCase{"SerialPortTcpSized", {"/c=com", "/f=a.hex", "/p=65535"}, kSerialRange},
-        RefusedCase{"UnknownParameterWarnsInUpperCase",
-                    {"/x=abc", "/c=com", "/p=1"},
-                    "\nWARNING: Unknown parameter [/X=ABC]. Ignore it." + kNoFile},
-        RefusedCase{"ShortArgumentIsUnknown",
-                    {"/f", "/c=com", "/p=1"},
-                    "\nWARNING: Unknown parameter [/F]. Ignore it." + kNoFile},
-        RefusedCase{"LaterOptionReplacesEarlier",
-                    {"/f=a.hex", "/c=com", "/p=1", "/p=0"},
-                    kPortNotPositive}),
+    testing::Values(RefusedCase{"NoFile", {"/c=com", "/p=1"}, kNoFile},
+                    RefusedCase{"EmptyFile", {"/c=com", "/p=1", "/f="}, kNoFile},
+                    RefusedCase{"FileBeforePortAndChannel", {"/c=xyz"}, kNoFile},
+                    RefusedCase{"UnknownParameterWarnsInUpperCase",
+                                {"/x=abc", "/c=com", "/p=1"},
+                                "\nWARNING: Unknown parameter [/X=ABC]. Ignore it." + kNoFile},
+                    RefusedCase{"ShortArgumentIsUnknown",
+                                {"/f", "/c=com", "/p=1"},
+                                "\nWARNING: Unknown parameter [/F]. Ignore it." + kNoFile}),
     [](const testing::TestParamInfo<RefusedCase>& test) { return test.param.name; });
 
-// Runs options that pass and returns the settings handed to the download.
+// Validates options that pass and returns the settings handed to the download.
 orvane::RunSettings Accepted(const std::vector<std::string>& arguments,
-                             const std::string& printedBeforeDownload = "") {
-    SettingsProbe probe;
-    const RunResult result = RunProgram(arguments, probe.Services());
-    EXPECT_EQ(result.output, kBanner + printedBeforeDownload + kCannotCreate);
-    EXPECT_EQ(result.exitStatus, 1);
-    EXPECT_TRUE(probe.Settings().has_value());
-    return probe.Settings().value_or(orvane::RunSettings{});
+                             const std::string& printed = "") {
+    orvane::RunSettings settings;
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(orvane::ValidateOptions(orvane::ParseOptions(arguments), settings));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), printed);
+    return settings;
 }
 
 TEST(AcceptedOptions, SerialKeepsPortAndFileAsTyped) {
     const auto settings = Accepted({"/c=com", "/p=255", "/f=Dir/Firmware.hex"});
-    EXPECT_EQ(settings.channelKind, ChannelKind::kSerial);
-    EXPECT_EQ(settings.port, 255);
+    EXPECT_EQ(settings.channel.kind, ChannelKind::kSerial);
+    EXPECT_EQ(settings.channel.port, 255);
     EXPECT_EQ(settings.filePath, "Dir/Firmware.hex");
-    EXPECT_EQ(settings.devicePath, "");
+    EXPECT_EQ(settings.channel.device, "");
     EXPECT_EQ(settings.verifyMethod, 1);
     EXPECT_EQ(settings.runMode, 1);
 }
 
 TEST(AcceptedOptions, TcpTakesHighestPortAndAddress) {
     const auto settings = Accepted({"/P=65535", "/F=lower.hex", "/I=127.0.0.1", "/C=TCP"});
-    EXPECT_EQ(settings.channelKind, ChannelKind::kTcp);
-    EXPECT_EQ(settings.port, 65535);
-    EXPECT_EQ(settings.address, "127.0.0.1");
+    EXPECT_EQ(settings.channel.kind, ChannelKind::kTcp);
+    EXPECT_EQ(settings.channel.port, 65535);
+    EXPECT_EQ(settings.channel.address, "127.0.0.1");
     EXPECT_EQ(settings.filePath, "lower.hex");
 }
 
 TEST(AcceptedOptions, PortTakesLeadingDigitsOnly) {
-    EXPECT_EQ(Accepted({"/c=Com", "/p=12ab", "/f=a.hex"}).port, 12);
-    EXPECT_EQ(Accepted({"/c=cOm", "/p=+7", "/f=a.hex"}).port, 7);
+    EXPECT_EQ(Accepted({"/c=Com", "/p=12ab", "/f=a.hex"}).channel.port, 12);
+    EXPECT_EQ(Accepted({"/c=cOm", "/p=+7", "/f=a.hex"}).channel.port, 7);
 }
 
 TEST(AcceptedOptions, DevicePathIsKeptAsTyped) {
     const auto settings = Accepted({"/c=com", "/p=3", "/f=a.hex", "/D=/dev/ttyUSB0"});
-    EXPECT_EQ(settings.devicePath, "/dev/ttyUSB0");
-    EXPECT_EQ(settings.port, 3);
+    EXPECT_EQ(settings.channel.device, "/dev/ttyUSB0");
+    EXPECT_EQ(settings.channel.port, 3);
 }
 
 TEST(AcceptedOptions, LongValuesAreCutToTheirCapacity) {
@@ -130,7 +89,7 @@ TEST(AcceptedOptions, LongValuesAreCutToTheirCapacity) {
     const auto settings =
         Accepted({"/c=com", "/p=1", "/f=" + longPath, "/d=" + std::string(600, 'd')});
     EXPECT_EQ(settings.filePath, std::string(511, 'p'));
-    EXPECT_EQ(settings.devicePath, std::string(511, 'd'));
+    EXPECT_EQ(settings.channel.device, std::string(511, 'd'));
 }
 
 struct ModeCase {

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,7 +12,7 @@
 namespace orvane_test {
 namespace {
 
-using orvane::ChannelKind;
+using cli::ChannelKind;
 using Kind = FakeChannel::Call::Kind;
 
 const std::string kDownloadFailed = "\nERROR: Cannot download firmware to remote device.";
@@ -21,8 +20,8 @@ const std::string kDownloaded = "\nFile downloaded successfully.";
 const std::string kOpenLine = "\nOpen communication channel (attempt #";
 
 TEST_F(DriverTest, DeviceThatNeverAnswersGetsOneHundredAttemptsAndExitsTwo) {
-    auto channel = std::make_shared<OpeningFakeChannel>(ChannelKind::kSerial);
-    const RunResult result = Run(channel);
+    OpeningFakeChannel channel(ChannelKind::kSerial);
+    const RunResult result = Run(&channel);
 
     EXPECT_EQ(result.exitStatus, 2);
     EXPECT_EQ(CountOf(result.output, kOpenLine), 100);
@@ -33,13 +32,13 @@ TEST_F(DriverTest, DeviceThatNeverAnswersGetsOneHundredAttemptsAndExitsTwo) {
     EXPECT_EQ(CountOf(result.output, kDownloadFailed), 1);
     EXPECT_EQ(SleepRecorder::Pauses(), std::vector<unsigned long>(100, 5000));
     // Closed after each failed transmission and once more after the loop.
-    EXPECT_EQ(channel->CountOf(Kind::kClose), 101);
-    EXPECT_EQ(channel->Calls().back().kind, Kind::kClose);
+    EXPECT_EQ(channel.CountOf(Kind::kClose), 101);
+    EXPECT_EQ(channel.Calls().back().kind, Kind::kClose);
 }
 
 TEST_F(DriverTest, FailedOpensCountAsAttemptsButNotAsTransmissions) {
-    auto channel = std::make_shared<OpeningFakeChannel>(ChannelKind::kSerial, 3, 2143);
-    const RunResult result = Run(channel);
+    OpeningFakeChannel channel(ChannelKind::kSerial, 3, 2143);
+    const RunResult result = Run(&channel);
 
     EXPECT_EQ(result.exitStatus, 2);
     EXPECT_EQ(CountOf(result.output, "\nERROR: Cannot open communication channel. ec=2143"), 3);
@@ -50,16 +49,16 @@ TEST_F(DriverTest, FailedOpensCountAsAttemptsButNotAsTransmissions) {
     EXPECT_EQ(CountOf(result.output, "\nTransmitte Data. Attempt #98."), 0);
     EXPECT_EQ(SleepRecorder::Pauses(), std::vector<unsigned long>(100, 5000));
     // A failed open is retried without a close in between.
-    EXPECT_EQ(channel->CountOf(Kind::kOpen), 100);
-    EXPECT_EQ(channel->CountOf(Kind::kClose), 98);
+    EXPECT_EQ(channel.CountOf(Kind::kOpen), 100);
+    EXPECT_EQ(channel.CountOf(Kind::kClose), 98);
 }
 
 // The image of the fixture starts at 0x3000, the lowest address a download may start at.
 TEST_F(DriverTest, SerialDownloadOpensWithPortAndOneSecondTimeout) {
     m_settings.runMode = orvane::kRunModeResetOnly;
-    auto channel = std::make_shared<OpeningFakeChannel>(ChannelKind::kSerial);
-    channel->QueueReply(ResetReply(2));
-    const RunResult result = Run(channel);
+    OpeningFakeChannel channel(ChannelKind::kSerial);
+    channel.QueueReply(ResetReply(2));
+    const RunResult result = Run(&channel);
 
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_TRUE(InOrder(result.output,
@@ -68,10 +67,10 @@ TEST_F(DriverTest, SerialDownloadOpensWithPortAndOneSecondTimeout) {
                          "\nDone.\nTransmitte Data. Attempt #1."}));
     EXPECT_TRUE(EndsWith(result.output, kDownloaded));
     EXPECT_EQ(CountOf(result.output, "First Address"), 0);
-    EXPECT_EQ(channel->serialParams.port, 7);
-    EXPECT_EQ(channel->serialParams.timeout, 1000);
-    EXPECT_EQ(channel->CountOf(Kind::kOpen), 1);
-    EXPECT_EQ(channel->CountOf(Kind::kClose), 1);
+    EXPECT_EQ(channel.serialParams.port, 7);
+    EXPECT_EQ(channel.serialParams.timeout, 1000);
+    EXPECT_EQ(channel.CountOf(Kind::kOpen), 1);
+    EXPECT_EQ(channel.CountOf(Kind::kClose), 1);
     EXPECT_TRUE(SleepRecorder::Pauses().empty());
 }
 
@@ -92,16 +91,17 @@ class SocketStartTest : public DriverTest {
         g_socketVersion = 0;
         g_socketStartResult = 0;
         m_settings.runMode = orvane::kRunModeResetOnly;
-        m_channel->QueueReply(ResetReply(2));
+        m_channel.QueueReply(ResetReply(2));
     }
     RunResult RunRecordingSocketStart() {
         orvane::DownloadServices services = orvane::RealServices();
-        services.makeChannel = [this](const orvane::RunSettings&) { return m_channel; };
+        services.makeChannel = [this](const cli::ChannelSettings&) {
+            return cli::BorrowChannel(m_channel);
+        };
         services.startSocketLibrary = &RecordSocketStart;
         return Run(services);
     }
-    std::shared_ptr<OpeningFakeChannel> m_channel =
-        std::make_shared<OpeningFakeChannel>(ChannelKind::kTcp);
+    OpeningFakeChannel m_channel{ChannelKind::kTcp};
 };
 
 TEST_F(SocketStartTest, TcpStartsSocketsAndOpensWithAddressPortAndFiveSecondTimeout) {
@@ -113,9 +113,9 @@ TEST_F(SocketStartTest, TcpStartsSocketsAndOpensWithAddressPortAndFiveSecondTime
     EXPECT_EQ(g_socketVersion, 0x0202);
     EXPECT_TRUE(InOrder(result.output, {"\nOpen communication channel (attempt #1)...",
                                         "\nConnecting 127.0.0.1:5000...", kDownloaded}));
-    EXPECT_EQ(m_channel->socketParams.port, 5000);
-    EXPECT_EQ(m_channel->socketParams.timeout, 5000);
-    EXPECT_STREQ(m_channel->socketParams.address, "127.0.0.1");
+    EXPECT_EQ(m_channel.socketParams.port, 5000);
+    EXPECT_EQ(m_channel.socketParams.timeout, 5000);
+    EXPECT_STREQ(m_channel.socketParams.address, "127.0.0.1");
 }
 
 TEST_F(SocketStartTest, SocketLibraryThatDoesNotStartEndsBeforeAnyOpen) {
@@ -125,7 +125,7 @@ TEST_F(SocketStartTest, SocketLibraryThatDoesNotStartEndsBeforeAnyOpen) {
 
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_TRUE(EndsWith(result.output, "\nDone.WSA DLL was not found. Exit"));
-    EXPECT_EQ(m_channel->CountOf(Kind::kOpen), 0);
+    EXPECT_EQ(m_channel.CountOf(Kind::kOpen), 0);
 }
 
 TEST_F(DriverTest, ChannelThatCannotBeMadeEndsAtOnce) {
@@ -136,26 +136,26 @@ TEST_F(DriverTest, ChannelThatCannotBeMadeEndsAtOnce) {
 
 TEST_F(DriverTest, UnreadableHexFileEndsBeforeAnyOpen) {
     m_settings.filePath = m_files.Missing();
-    auto channel = std::make_shared<OpeningFakeChannel>(ChannelKind::kSerial);
-    const RunResult result = Run(channel);
+    OpeningFakeChannel channel(ChannelKind::kSerial);
+    const RunResult result = Run(&channel);
 
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(result.output.rfind("\nLoading HEX file...", 0), 0u);
     EXPECT_TRUE(EndsWith(result.output, "\nERROR: Cannot read HEX file."));
-    EXPECT_TRUE(channel->Calls().empty());
+    EXPECT_TRUE(channel.Calls().empty());
 }
 
 TEST_F(DriverTest, ImageBelowTheLoaderIsRefusedAfterLoading) {
     m_settings.filePath = m_files.Write("low.hex", 0x2FFF, {0x01, 0x02});
-    auto channel = std::make_shared<OpeningFakeChannel>(ChannelKind::kSerial);
-    const RunResult result = Run(channel);
+    OpeningFakeChannel channel(ChannelKind::kSerial);
+    const RunResult result = Run(&channel);
 
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_TRUE(EndsWith(result.output,
                          "\nDone.\nFirst Address in HEX file is: 0x2fff."
                          "\nThe HEX is not suitable for remote downloading. Exit.\n"));
     EXPECT_EQ(CountOf(result.output, "\nPrepare data buffer..."), 0);
-    EXPECT_TRUE(channel->Calls().empty());
+    EXPECT_TRUE(channel.Calls().empty());
 }
 
 // A loader that reports a range holding no data, which no image can be built from.
@@ -168,9 +168,11 @@ int LoadEmptyRange(const char*, char** image, int* first, int* end) {
 }
 
 TEST_F(DriverTest, ImageThatCannotBePreparedEndsBeforeAnyOpen) {
-    auto channel = std::make_shared<OpeningFakeChannel>(ChannelKind::kSerial);
+    OpeningFakeChannel channel(ChannelKind::kSerial);
     orvane::DownloadServices services = orvane::RealServices();
-    services.makeChannel = [channel](const orvane::RunSettings&) { return channel; };
+    services.makeChannel = [&channel](const cli::ChannelSettings&) {
+        return cli::BorrowChannel(channel);
+    };
     services.loadImage = &LoadEmptyRange;
     const RunResult result = Run(services);
 
@@ -178,7 +180,7 @@ TEST_F(DriverTest, ImageThatCannotBePreparedEndsBeforeAnyOpen) {
     EXPECT_TRUE(InOrder(result.output,
                         {"\nPrepare data buffer...", "\nERROR: Cannot prepare data buffer."}));
     EXPECT_TRUE(EndsWith(result.output, "\nERROR: Cannot prepare data buffer."));
-    EXPECT_TRUE(channel->Calls().empty());
+    EXPECT_TRUE(channel.Calls().empty());
 }
 
 TEST(MaxAttempts, BlindModeTriesPracticallyForever) {

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
 #include "download_driver.h"
@@ -17,14 +16,16 @@ namespace orvane_test {
 class DriverTest : public testing::Test {
   protected:
     DriverTest() {
-        m_settings.port = 7;
+        m_settings.channel.port = 7;
         m_settings.filePath = m_files.Write("image.hex", 0x3000, {0xDE, 0xAD, 0xBE, 0xEF});
     }
 
-    // Serves channel (which may be null) and otherwise the real loader and socket start.
-    RunResult Run(std::shared_ptr<ICommChannel> channel) {
+    // Lends channel (none when null) and otherwise serves the real loader and socket start.
+    RunResult Run(ICommChannel* channel) {
         orvane::DownloadServices services = orvane::RealServices();
-        services.makeChannel = [channel](const orvane::RunSettings&) { return channel; };
+        services.makeChannel = [channel](const cli::ChannelSettings&) {
+            return channel != nullptr ? cli::BorrowChannel(*channel) : cli::NoChannel();
+        };
         return Run(services);
     }
     RunResult Run(const orvane::DownloadServices& services) {
@@ -36,9 +37,9 @@ class DriverTest : public testing::Test {
     }
 
     void UseTcp(const std::string& address, int port) {
-        m_settings.channelKind = orvane::ChannelKind::kTcp;
-        m_settings.address = address;
-        m_settings.port = port;
+        m_settings.channel.kind = cli::ChannelKind::kTcp;
+        m_settings.channel.address = address;
+        m_settings.channel.port = port;
     }
 
     SleepRecorder m_sleeps;

@@ -9,7 +9,6 @@
 
 #include "download_services.h"
 #include "run_orvane.h"
-#include "run_settings.h"
 
 namespace orvane_test {
 
@@ -41,16 +40,16 @@ class SettingsProbe {
   public:
     orvane::DownloadServices Services() {
         orvane::DownloadServices services = orvane::RealServices();
-        services.makeChannel = [this](const orvane::RunSettings& settings) {
+        services.makeChannel = [this](const cli::ChannelSettings& settings) {
             m_settings = settings;
-            return std::shared_ptr<ICommChannel>();
+            return cli::NoChannel();
         };
         return services;
     }
-    const std::optional<orvane::RunSettings>& Settings() const { return m_settings; }
+    const std::optional<cli::ChannelSettings>& Settings() const { return m_settings; }
 
   private:
-    std::optional<orvane::RunSettings> m_settings;
+    std::optional<cli::ChannelSettings> m_settings;
 };
 
 }  // namespace orvane_test

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,10 +37,10 @@ class SimulatedDownload : public DriverTest {
         const auto& memory = m_device.Memory();
         return {memory.begin() + kImageAddress, memory.begin() + kImageAddress + size};
     }
-    RunResult RunOnDevice() { return Run(m_channel); }
+    RunResult RunOnDevice() { return Run(&m_channel); }
 
     qelsim::DeviceModel m_device;
-    std::shared_ptr<SimChannel> m_channel = std::make_shared<SimChannel>(m_device);
+    SimChannel m_channel{m_device};
 };
 
 struct VerifyCase {
@@ -61,8 +60,8 @@ TEST_P(SimulatedDownloadVerify, PutsTheApplicationImageIntoTheDevice) {
     const auto image = ExpectedImage();
     EXPECT_EQ(DeviceImage(image.size()), image);
     EXPECT_EQ(m_device.LastBootVerdict(), "boot ok");
-    EXPECT_EQ(m_channel->Opens(), 1);
-    EXPECT_EQ(m_channel->Closes(), 1);
+    EXPECT_EQ(m_channel.Opens(), 1);
+    EXPECT_EQ(m_channel.Closes(), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, SimulatedDownloadVerify,
@@ -93,7 +92,7 @@ TEST_F(SimulatedDownload, WrongDeviceCrcEndsAfterOneAttempt) {
                  "\nERROR: CRC16 of uploaded Application Image is incorrect." + kDownloadFailed));
     EXPECT_EQ(CountOf(result.output, "\nOpen communication channel"), 1);
     EXPECT_TRUE(SleepRecorder::Pauses().empty());
-    EXPECT_EQ(m_channel->Closes(), 2);
+    EXPECT_EQ(m_channel.Closes(), 2);
 }
 
 // Changes the device's copy of the image without changing its CRC16: CRC-16/ARC is linear with a

@@ -8,20 +8,20 @@
 #include <string>
 #include <vector>
 
+#include "channel_options.h"
 #include "comm_channel.h"
 #include "expected_image.h"
 #include "fake_channel.h"
-#include "run_settings.h"
 
 namespace orvane_test {
 
 class OpeningFakeChannel : public FakeChannel {
   public:
-    explicit OpeningFakeChannel(orvane::ChannelKind kind, int failingOpens = 0, int failureCode = 0)
+    explicit OpeningFakeChannel(cli::ChannelKind kind, int failingOpens = 0, int failureCode = 0)
         : m_kind(kind), m_failingOpens(failingOpens), m_failureCode(failureCode) {}
 
     int Open(void* params) override {
-        if (m_kind == orvane::ChannelKind::kTcp) {
+        if (m_kind == cli::ChannelKind::kTcp) {
             std::memcpy(&socketParams, params, sizeof socketParams);
         } else {
             std::memcpy(&serialParams, params, sizeof serialParams);
@@ -42,7 +42,7 @@ class OpeningFakeChannel : public FakeChannel {
     _socket_open_params socketParams{};
 
   private:
-    orvane::ChannelKind m_kind;
+    cli::ChannelKind m_kind;
     int m_failingOpens;
     int m_failureCode;
     int m_opens = 0;

@@ -2,6 +2,7 @@
 // and exit status, within a bound on its time, and never with a download it was not asked for.
 #include <cstdio>
 
+#include "channel_refusals.h"
 #include "e2e_fixture.h"
 
 namespace e2e {
@@ -10,13 +11,11 @@ namespace {
 const std::string kBanner = "\n\nOrvane v.1.02";
 const std::string kLoading = "\nLoading HEX file...";
 const std::string kCannotRead = "\nERROR: Cannot read HEX file.";
-const std::string kBadAddress = "\nERROR: IP address is incorrect.";
-const std::string kPortNotPositive = "\nERROR: Port value is incorrect. It must be greater then 0.";
-const std::string kTcpRange = "\nERROR: Port value is incorrect. It must be in range [1..65535].";
-const std::string kSerialRange = "\nERROR: Port value is incorrect. It must be in range [1..255].";
-const std::string kUnknownChannel =
-    "\nERROR: Communication channel is unknown."
-    "\nRun software without parameters to see usage information.";
+const std::string kBadAddress = "\nERROR: " + refusals::kBadAddress;
+const std::string kPortNotPositive = "\nERROR: " + refusals::kPortNotPositive;
+const std::string kTcpRange = "\nERROR: " + refusals::kTcpRange;
+const std::string kSerialRange = "\nERROR: " + refusals::kSerialRange;
+const std::string kUnknownChannel = "\nERROR: " + refusals::kUnknownChannel + refusals::kSeeUsage;
 const std::string kSuccess = "\nFile downloaded successfully.";
 
 // Nothing is asked of a device before these fail, so a run that needs longer is hanging.

@@ -19,16 +19,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::uint32_t kBase = 0x40000;
 
-// Hands out a channel that the test keeps, so that it can look at it afterwards.
-class BorrowedChannel : public service::ChannelHandle {
-  public:
-    explicit BorrowedChannel(ICommChannel& channel) : m_channel(channel) {}
-    ICommChannel& Channel() override { return m_channel; }
-
-  private:
-    ICommChannel& m_channel;
-};
-
 Bytes Pattern(std::size_t count, std::uint8_t seed) {
     Bytes bytes(count);
     for (std::size_t i = 0; i < count; ++i) {
@@ -50,11 +40,12 @@ class ServiceOnDevice : public ::testing::Test {
         all.insert(all.end(), command.begin(), command.end());
         return service::RunService(all, Factory(), m_printer);
     }
-    service::ChannelFactory Factory() {
-        return [this](const service::ChannelSettings& settings) {
+    // Lends the test's channel, so that the test can look at it afterwards.
+    cli::ChannelFactory Factory() {
+        return [this](const cli::ChannelSettings& settings) {
             ++m_channelsMade;
             m_settings = settings;
-            return std::make_unique<BorrowedChannel>(m_channel);
+            return cli::BorrowChannel(m_channel);
         };
     }
     const std::string& Output() const { return m_printer.Text(); }
@@ -65,7 +56,7 @@ class ServiceOnDevice : public ::testing::Test {
     qelsim::DeviceModel m_device;
     SimChannel m_channel{m_device};
     service::StringPrinter m_printer;
-    service::ChannelSettings m_settings;
+    cli::ChannelSettings m_settings;
     int m_channelsMade = 0;
     TempDir m_dir;
 };
@@ -263,9 +254,7 @@ TEST(ServiceChannel, AChannelThatDoesNotOpenEndsTheRun) {
     FakeChannel channel;
     channel.SetOpenResult(5017);
     service::StringPrinter printer;
-    auto factory = [&channel](const service::ChannelSettings&) {
-        return std::make_unique<BorrowedChannel>(channel);
-    };
+    auto factory = [&channel](const cli::ChannelSettings&) { return cli::BorrowChannel(channel); };
     EXPECT_EQ(service::RunService({"/c=com", "/p=3", "reset"}, factory, printer), 2);
     EXPECT_EQ(printer.Text(),
               "\nERROR: Cannot open communication channel. ec=5017 (connecting fails at once)\n");
@@ -274,9 +263,7 @@ TEST(ServiceChannel, AChannelThatDoesNotOpenEndsTheRun) {
 
 TEST(ServiceChannel, AChannelThatCannotBeMadeIsALocalFailure) {
     service::StringPrinter printer;
-    auto factory = [](const service::ChannelSettings&) {
-        return std::unique_ptr<service::ChannelHandle>();
-    };
+    auto factory = [](const cli::ChannelSettings&) { return cli::NoChannel(); };
     EXPECT_EQ(service::RunService({"/c=com", "/p=3", "reset"}, factory, printer), 1);
     EXPECT_EQ(printer.Text(), "\nERROR: Cannot create specified communication channel.\n");
 }

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
-#include "download_services.h"
+#include "channel_factory.h"
+#include "fake_channel.h"
 #include "serial_channel.h"
 
 #ifndef _WIN32
@@ -12,11 +12,30 @@
 #include <unistd.h>
 #endif
 
-namespace orvane_test {
 namespace {
 
-using orvane::ChannelKind;
-using orvane::RunSettings;
+// Counts its destructions, which a channel destroyed through ICommChannel would skip.
+class CountedChannel : public FakeChannel {
+  public:
+    explicit CountedChannel(int& destroyed) : m_destroyed(destroyed) {}
+    ~CountedChannel() { ++m_destroyed; }
+
+  private:
+    int& m_destroyed;
+};
+
+TEST(OwnedChannel, IsDestroyedThroughItsOwnClassAndABorrowedOneNotAtAll) {
+    int destroyed = 0;
+    {
+        cli::OwnedChannel owned = cli::MakeOwnedChannel<CountedChannel>(destroyed);
+        EXPECT_EQ(owned->Open(nullptr), 0);
+    }
+    EXPECT_EQ(destroyed, 1);
+    CountedChannel kept(destroyed);
+    { cli::OwnedChannel borrowed = cli::BorrowChannel(kept); }
+    EXPECT_EQ(destroyed, 1);
+    EXPECT_FALSE(cli::NoChannel());
+}
 
 #ifndef _WIN32
 // The serial device of a pseudo-terminal pair, closed again at the end of the test.
@@ -41,22 +60,22 @@ class PseudoTerminal {
     std::string m_devicePath;
 };
 
-TEST(RealChannel, DevicePathIsOpenedInsteadOfTheComPort) {
+TEST(LibraryChannel, DevicePathIsOpenedInsteadOfTheComPort) {
     PseudoTerminal terminal;
     ASSERT_FALSE(terminal.DevicePath().empty());
-    RunSettings settings;
+    cli::ChannelSettings settings;
     settings.port = 200;  // no such COM port on the machine
     _serial_open_params params{settings.port, 1000};
 
     // The channel reports its port as it opens; keep that out of the test log.
     testing::internal::CaptureStdout();
-    const auto byPort = orvane::MakeRealChannel(settings);
+    const cli::OwnedChannel byPort = cli::MakeLibraryChannel(settings);
     ASSERT_NE(dynamic_cast<SerialChannel*>(byPort.get()), nullptr);
     EXPECT_NE(byPort->Open(&params), 0);
     byPort->Close();
 
-    settings.devicePath = terminal.DevicePath();
-    const auto byPath = orvane::MakeRealChannel(settings);
+    settings.device = terminal.DevicePath();
+    const cli::OwnedChannel byPath = cli::MakeLibraryChannel(settings);
     ASSERT_NE(dynamic_cast<SerialChannel*>(byPath.get()), nullptr);
     EXPECT_EQ(byPath->Open(&params), 0);
     byPath->Close();
@@ -65,4 +84,3 @@ TEST(RealChannel, DevicePathIsOpenedInsteadOfTheComPort) {
 #endif
 
 }  // namespace
-}  // namespace orvane_test

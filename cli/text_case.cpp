@@ -1,10 +1,15 @@
 #include "text_case.h"
 
-namespace orvane {
+namespace cli {
 namespace {
 
 char UpperAscii(char character) {
     return (character >= 'a' && character <= 'z') ? static_cast<char>(character - 'a' + 'A')
+                                                  : character;
+}
+
+char LowerAscii(char character) {
+    return (character >= 'A' && character <= 'Z') ? static_cast<char>(character - 'A' + 'a')
                                                   : character;
 }
 
@@ -16,6 +21,14 @@ std::string ToUpperAscii(std::string_view text) {
         character = UpperAscii(character);
     }
     return upper;
+}
+
+std::string ToLowerAscii(std::string_view text) {
+    std::string lower(text);
+    for (char& character : lower) {
+        character = LowerAscii(character);
+    }
+    return lower;
 }
 
 bool EqualsIgnoringCase(std::string_view left, std::string_view right) {
@@ -30,4 +43,9 @@ bool EqualsIgnoringCase(std::string_view left, std::string_view right) {
     return true;
 }
 
-}  // namespace orvane
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
+}  // namespace cli

@@ -1,0 +1,38 @@
+// What opening a channel takes: the open-parameter record with the read time-out of its kind,
+// and, for TCP, the socket library started first.
+#pragma once
+
+#include "channel_options.h"
+#include "comm_channel.h"
+#include "platform.h"
+
+namespace cli {
+
+inline constexpr int kSerialReadTimeoutMs = 1000;
+inline constexpr int kSocketReadTimeoutMs = 5000;
+inline constexpr unsigned short kSocketLibraryVersion = 0x0202;
+
+// The record that ICommChannel::Open takes for the settings' kind; the same record opens the
+// channel again at every attempt.
+class OpenParams {
+  public:
+    explicit OpenParams(const ChannelSettings& settings);
+    void* Record();
+
+  private:
+    ChannelKind m_kind;
+    _serial_open_params m_serial{};
+    _socket_open_params m_socket{};
+};
+
+// As WSAStartup.
+using SocketLibraryStarter = int (*)(unsigned short version, WSADATA* data);
+
+// The system's WSAStartup.
+SocketLibraryStarter SystemSocketLibraryStarter();
+
+// Starts the socket library for a TCP channel with start; serial needs nothing. False when the
+// library does not start.
+bool StartSocketLibrary(ChannelKind kind, SocketLibraryStarter start);
+
+}  // namespace cli
