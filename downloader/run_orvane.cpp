@@ -5,6 +5,7 @@
 #include "help_request.h"
 #include "option_parser.h"
 #include "option_validation.h"
+#include "platform.h"
 #include "usage_text.h"
 
 namespace orvane {
@@ -26,5 +27,7 @@ int RunOrvane(int argc, const char* const* argv, const DownloadServices& service
 }  // namespace orvane
 
 int RunOrvane(int argc, char** argv) {
+    // A reader of the output that goes away must not stop a download half way.
+    platform::IgnoreBrokenPipe();
     return orvane::RunOrvane(argc, argv, orvane::RealServices());
 }

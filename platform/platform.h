@@ -14,18 +14,18 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include <windows.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
-#include <windows.h>
 #else
 namespace platform {
 // The receiver of trace notifications on POSIX: what a window is on Windows.
 class TraceReceiver {
-public:
+  public:
     virtual std::intptr_t OnMessage(unsigned int message, std::uintptr_t wParam,
                                     std::intptr_t lParam) = 0;
 
-protected:
+  protected:
     ~TraceReceiver() = default;
 };
 }  // namespace platform
@@ -57,6 +57,10 @@ QEL_API void Sleep(unsigned long milliseconds);
 // Installs a replacement for Sleep (null restores the real pause); returns the previous one.
 QEL_API SleepFunction SetSleepFunction(SleepFunction replacement);
 
+// A write to a pipe or socket whose reader has gone fails with an error instead of ending the
+// process (SIGPIPE on POSIX; Windows has no such signal).
+QEL_API void IgnoreBrokenPipe();
+
 // ---- TCP sockets: the places where BSD sockets and Winsock differ ----
 
 #ifdef _WIN32
@@ -86,8 +90,7 @@ QEL_API bool ResolveIPv4(const char* host, std::uint32_t* addressNetworkOrder);
 // Dotted IPv4 text to network-order address; 0xFFFFFFFF ("none") when it is not an address.
 QEL_API std::uint32_t ParseIPv4(const char* text);
 // Starts a connect to the address; 0 when connected at once, else -1 with LastSocketError set.
-QEL_API int ConnectIPv4(SocketHandle socket, std::uint32_t addressNetworkOrder,
-                        std::uint16_t port);
+QEL_API int ConnectIPv4(SocketHandle socket, std::uint32_t addressNetworkOrder, std::uint16_t port);
 // Waits until a pending connect has finished: >0 finished, 0 time-out, <0 the wait failed.
 QEL_API int WaitForConnect(SocketHandle socket, int timeoutMilliseconds);
 // Waits for data (or the peer's close): >0 readable, 0 time-out, <0 the wait failed.

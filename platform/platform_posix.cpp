@@ -2,19 +2,20 @@
 #include "platform.h"
 
 #include <arpa/inet.h>
-#include <cerrno>
-#include <cstring>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <time.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
+#include <fcntl.h>
 #include <atomic>
 #include <chrono>
-#include <fcntl.h>
 
 namespace {
 
@@ -76,10 +77,16 @@ int WSAStartup(unsigned short version, WSADATA* data) {
 
 namespace platform {
 
-void Sleep(unsigned long milliseconds) { g_sleep.load()(milliseconds); }
+void Sleep(unsigned long milliseconds) {
+    g_sleep.load()(milliseconds);
+}
 
 SleepFunction SetSleepFunction(SleepFunction replacement) {
     return g_sleep.exchange(replacement != nullptr ? replacement : &RealSleep);
+}
+
+void IgnoreBrokenPipe() {
+    signal(SIGPIPE, SIG_IGN);
 }
 
 SocketHandle OpenTcpSocket() {
@@ -109,7 +116,9 @@ int CloseSocketHandle(SocketHandle socket) {
     return ::close(socket) == 0 ? 0 : errno;
 }
 
-int LastSocketError() { return ToWinsockNumbering(t_lastError); }
+int LastSocketError() {
+    return ToWinsockNumbering(t_lastError);
+}
 
 void SetSocketNonBlocking(SocketHandle socket, bool nonBlocking) {
     int flags = fcntl(socket, F_GETFL, 0);
@@ -146,7 +155,9 @@ bool ResolveIPv4(const char* host, std::uint32_t* addressNetworkOrder) {
     return true;
 }
 
-std::uint32_t ParseIPv4(const char* text) { return inet_addr(text); }
+std::uint32_t ParseIPv4(const char* text) {
+    return inet_addr(text);
+}
 
 int ConnectIPv4(SocketHandle socket, std::uint32_t addressNetworkOrder, std::uint16_t port) {
     sockaddr_in address{};

@@ -34,6 +34,8 @@ SleepFunction SetSleepFunction(SleepFunction replacement) {
     return g_sleep.exchange(replacement != nullptr ? replacement : &RealSleep);
 }
 
+void IgnoreBrokenPipe() {}
+
 SocketHandle OpenTcpSocket() {
     SOCKET handle = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (handle == INVALID_SOCKET) {

@@ -2,6 +2,7 @@
 
 #include "channel_opening.h"
 #include "channel_options.h"
+#include "platform.h"
 #include "qel_protocol.h"
 #include "service_commands.h"
 #include "service_options.h"
@@ -74,6 +75,8 @@ int RunService(const std::vector<std::string>& arguments, const cli::ChannelFact
 }
 
 int RunServiceMain(int argc, const char* const* argv) {
+    // A reader of the output that goes away must not stop a write to the device half way.
+    platform::IgnoreBrokenPipe();
     StdoutPrinter printer;
     return RunService(cli::ArgumentList(argc, argv), &cli::MakeLibraryChannel, printer);
 }

@@ -34,10 +34,10 @@ TEST_P(TcpDownload, PutsTheApplicationImageIntoTheDevice) {
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, TcpDownload,
-    ::testing::Values(
-        ModeCase{"AllStepsCrc", "a", "crc", "\nReset Remote Device. ec = 0"},
-        ModeCase{"AllStepsFull", "a", "full", "\nVerify Downloaded Data (FULL). ec = 0"},
-        ModeCase{"WriteOnly", "p", "crc", "\nWrite Header Page. ec = 0"}),
+    ::testing::Values(ModeCase{"AllStepsCrc", "a", "crc", "\nReset Remote Device. ec = 0"},
+                      ModeCase{"AllStepsFull", "a", "full",
+                               "\nVerify Downloaded Data (FULL). ec = 0"},
+                      ModeCase{"WriteOnly", "p", "crc", "\nWrite Header Page. ec = 0"}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST_F(EndToEnd, VerifyOnlyAndResetOnlyRunOnAnImageWrittenEarlier) {
@@ -68,6 +68,22 @@ TEST_F(EndToEnd, VerifyOnlyOfAnEmptyDeviceFailsAtOnceWithTheCrcMessage) {
     EXPECT_TRUE(Contains(run.output, "\nERROR: CRC16 of uploaded Application Image is incorrect."));
     EXPECT_TRUE(Contains(run.output, "\nERROR: Cannot download firmware to remote device."));
     EXPECT_EQ(Count(run.output, "\nTransmitte Data. Attempt #"), 1);
+}
+
+// As "Orvane ... | head -c 600": the download goes on when nobody reads its output any more.
+TEST_F(EndToEnd, ADownloadWhoseOutputReaderGoesAwayStillPutsTheImageIntoTheDevice) {
+    // The first reply comes late, so that the reader is gone while the download is under way.
+    const std::string port = StartSimulator({"--slow-reply", "1:300"});
+    ASSERT_FALSE(port.empty());
+    const std::string file = Example("blinky.hex");
+    ChildProcess program(ORVANE_PATH, {"/c=tcp", "/i=127.0.0.1", "/p=" + port, "/f=" + file});
+    std::optional<std::string> line;
+    while ((line = program.ReadLine(10s)) && !Contains(*line, "Connecting")) {
+    }
+    ASSERT_TRUE(line.has_value()) << program.Output();
+    program.CloseOutput();
+    EXPECT_EQ(program.Wait(60s), 0);
+    ExpectImageInMemory(StopSimulatorAndReadMemory(), ExpectedApplicationImage(file));
 }
 
 TEST_F(EndToEnd, ALargerImageArrivesWhole) {

@@ -18,7 +18,7 @@
 extern char** environ;
 
 class ChildProcess {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
 
     // Starts program with arguments; standard output (and standard error, when mergeStderr) come
@@ -101,16 +101,25 @@ public:
         return Wait(limit);
     }
 
+    // Stops reading the output, as a reader that goes away early: the process's further writes
+    // to it fail.
+    void CloseOutput() {
+        if (m_output >= 0) {
+            close(m_output);
+            m_output = -1;
+        }
+    }
+
     // Everything read so far that was not taken by ReadLine.
     const std::string& Output() const { return m_buffer; }
 
-private:
+  private:
     bool ReadSome(Clock::time_point deadline) {
         if (m_output < 0) {
             return false;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                                Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) {
             return false;
         }
@@ -121,8 +130,7 @@ private:
         char chunk[4096];
         const ssize_t got = read(m_output, chunk, sizeof chunk);
         if (got <= 0) {
-            close(m_output);
-            m_output = -1;
+            CloseOutput();
             return false;
         }
         m_buffer.append(chunk, static_cast<std::size_t>(got));
