@@ -1,9 +1,11 @@
 #include "download_driver.h"
 
 #include <memory>
+#include <string>
 
 #include "attempt_loop.h"
 #include "exit_status.h"
+#include "input_file.h"
 #include "orvane_print.h"
 #include "qel_protocol.h"
 
@@ -16,10 +18,23 @@ struct LoadedImage {
     int end = 0;
 };
 
+// A named pipe without a writer would block the reader for ever. Directories and missing files
+// fail at once in the reader, with its own messages.
+bool IsRefusedBeforeOpening(const std::string& path) {
+    const cli::InputKind kind = cli::KindOfInput(path);
+    if (kind == cli::InputKind::kMissing || kind == cli::InputKind::kDirectory ||
+        cli::IsReadableKind(kind)) {
+        return false;
+    }
+    Print("\nERROR: File '%s' %s.", path.c_str(), cli::NotReadableReason(kind).c_str());
+    return true;
+}
+
 bool LoadImage(const RunSettings& settings, ImageLoader loadImage, LoadedImage& loaded) {
     Print("\nLoading HEX file...");
     char* image = nullptr;
-    if (loadImage(settings.filePath.c_str(), &image, &loaded.first, &loaded.end) != 0) {
+    if (IsRefusedBeforeOpening(settings.filePath) ||
+        loadImage(settings.filePath.c_str(), &image, &loaded.first, &loaded.end) != 0) {
         Print("\nERROR: Cannot read HEX file.");
         return false;
     }

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "binary_file.h"
+#include "input_file.h"
 #include "number_text.h"
 #include "qel_records.h"
 
@@ -82,37 +82,46 @@ std::string TakeSize(ServiceRequest& request, const std::string& text) {
     return CheckRange(request);
 }
 
-std::string LoadFile(ServiceRequest& request, const std::string& path) {
+// At most maxBytes of the file, which is all the command can use; moreBeyond tells whether the
+// file holds more.
+std::string LoadFile(ServiceRequest& request, const std::string& path, std::size_t maxBytes,
+                     bool& moreBeyond) {
     request.file = path;
-    auto bytes = ReadBinaryFile(path);
-    if (!bytes) {
+    cli::BoundedInput input = cli::ReadInputFile(path, maxBytes);
+    if (input.status == cli::BoundedInput::Status::kNotReadable) {
+        return "File [" + path + "] " + cli::NotReadableReason(input.kind) + ".";
+    }
+    if (input.status != cli::BoundedInput::Status::kRead) {
         return "Cannot read file [" + path + "].";
     }
-    request.bytes = std::move(*bytes);
+    request.bytes = std::move(input.bytes);
+    moreBeyond = input.moreBeyond;
     return {};
 }
 
 std::string TakeWriteFile(ServiceRequest& request, const std::string& path) {
-    std::string error = LoadFile(request, path);
+    bool tooLarge = false;
+    std::string error = LoadFile(request, path, kMaxRangeBytes, tooLarge);
     if (!error.empty()) {
         return error;
     }
-    if (request.bytes.empty() || request.bytes.size() > kMaxRangeBytes) {
+    if (request.bytes.empty() || tooLarge) {
         return "File [" + path + "] must hold 1 to " + std::to_string(kMaxRangeBytes) + " bytes.";
     }
     request.size = static_cast<std::uint32_t>(request.bytes.size());
     return CheckRange(request);
 }
 
+// A CRC compares the range's length of the file; what lies beyond it is not read.
 std::string TakeCrcFile(ServiceRequest& request, const std::string& path) {
-    std::string error = LoadFile(request, path);
+    bool longer = false;
+    std::string error = LoadFile(request, path, request.size, longer);
     if (!error.empty()) {
         return error;
     }
     if (request.bytes.size() < request.size) {
         return "File [" + path + "] holds fewer than " + std::to_string(request.size) + " bytes.";
     }
-    request.bytes.resize(request.size);
     return {};
 }
 

@@ -1,5 +1,7 @@
 // Hostile files and hostile options given to the real program: each ends with its own message
 // and exit status, within a bound on its time, and never with a download it was not asked for.
+#include <sys/stat.h>
+
 #include <cstdio>
 
 #include "channel_refusals.h"
@@ -68,7 +70,8 @@ const std::string kNotStartingWithColon = "Line should start with ':' character"
 struct FileCase {
     const char* name;
     std::string content;  // written to a file of the test, unless path is given
-    std::string path;     // "<dir>" the test's directory, "<missing>" a file never written
+    std::string path;     // "<dir>" the test's directory, "<missing>" a file never written,
+                          // "<fifo>" a named pipe that nobody writes to
     std::string output;   // the whole output; "@" stands for the path
 };
 
@@ -80,6 +83,11 @@ class HostileFile : public EndToEnd, public ::testing::WithParamInterface<FileCa
         }
         if (c.path == "<missing>") {
             return TempPath("missing.hex");
+        }
+        if (c.path == "<fifo>") {
+            const std::string fifo = TempPath("fifo.hex");
+            EXPECT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+            return fifo;
         }
         if (!c.path.empty()) {
             return c.path;
@@ -119,6 +127,12 @@ INSTANTIATE_TEST_SUITE_P(
         FileCase{"DevZero", "", "/dev/zero",
                  FailedLoad(kNotStartingWithColon + kParseError + kLoadError)},
         FileCase{"Missing", "", "<missing>", FailedLoad("Cannot open hexFile for reading.")},
+        // Opening it would wait for a writer for ever.
+        FileCase{"NamedPipeWithoutAWriter", "", "<fifo>",
+                 kBanner + kLoading +
+                     "\nERROR: File '@' is a named pipe (FIFO); only regular files and character "
+                     "devices can be read." +
+                     kCannotRead},
         FileCase{
             "LineOf100000Characters", kLongLine, "",
             FailedLoad(kNotStartingWithColon + kParseError + std::string(4095, 'Z') + kLoadError)},

@@ -79,5 +79,25 @@ TEST_F(EndToEnd, ServiceRunsOverASerialDeviceNamedByItsPath) {
     EXPECT_EQ(last.rfind("{\"command\":\"read-clock\",\"ok\":true", 0), 0u) << run.output;
 }
 
+// Nothing is asked of a device: a directory or an endless device is refused at once.
+TEST_F(EndToEnd, ServiceRefusesInputsThatAreNoFileOrHaveNoEnd) {
+    const std::vector<std::string> channel = {"/c=tcp", "/i=127.0.0.1", "/p=1"};
+    std::vector<std::string> directory = channel;
+    directory.insert(directory.end(), {"/json", "write-mem", "0x40000", m_dir.string()});
+    const ProgramRun refused = RunService(directory);
+    EXPECT_EQ(refused.exitStatus, 1) << refused.output;
+    EXPECT_EQ(refused.output,
+              "\n{\"command\":\"write-mem\",\"ok\":false,\"result\":0,\"error\":"
+              "\"File [" +
+                  m_dir.string() +
+                  "] is a directory; only regular files and character devices "
+                  "can be read.\"}\n");
+    std::vector<std::string> endless = channel;
+    endless.insert(endless.end(), {"write-mem", "0", "/dev/urandom"});
+    const ProgramRun tooLarge = RunService(endless);
+    EXPECT_EQ(tooLarge.exitStatus, 1) << tooLarge.output;
+    EXPECT_EQ(tooLarge.output, "\nERROR: File [/dev/urandom] must hold 1 to 16777216 bytes.\n");
+}
+
 }  // namespace
 }  // namespace e2e

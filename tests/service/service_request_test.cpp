@@ -5,6 +5,10 @@
 #include "service_request.h"
 #include "temp_dir.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 using service::Command;
@@ -122,5 +126,27 @@ TEST(Request, LoadsTheFileThatAWriteOrACrcNeeds) {
     EXPECT_EQ(ParseRequest("crc", {"0", "6", image}).error,
               "File [" + image + "] holds fewer than 6 bytes.");
 }
+
+#ifndef _WIN32
+// Only what the command can use is read, and nothing that could block or never end.
+TEST(Request, RefusesInputsThatAreNoFileOrLargerThanTheCommandCanUse) {
+    TempDir dir;
+    const std::string fifo = dir.File("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string notAFile = "; only regular files and character devices can be read.";
+    EXPECT_EQ(ParseRequest("write-mem", {"0", fifo}).error,
+              "File [" + fifo + "] is a named pipe (FIFO)" + notAFile);
+    EXPECT_EQ(ParseRequest("crc", {"0", "16", fifo}).error,
+              "File [" + fifo + "] is a named pipe (FIFO)" + notAFile);
+    EXPECT_EQ(ParseRequest("write-mem", {"0x40000", "/"}).error,
+              "File [/] is a directory" + notAFile);
+    EXPECT_EQ(ParseRequest("write-mem", {"0", "/dev/zero"}).error,
+              "File [/dev/zero] must hold 1 to 16777216 bytes.");
+    // A CRC reads the range's length of an endless device and no more.
+    const auto crc = ParseRequest("crc", {"0", "0x1000000", "/dev/zero"});
+    EXPECT_EQ(crc.error, "");
+    EXPECT_EQ(crc.request.bytes.size(), 0x1000000u);
+}
+#endif
 
 }  // namespace
