@@ -32,7 +32,10 @@ TEST(OwnedChannel, IsDestroyedThroughItsOwnClassAndABorrowedOneNotAtAll) {
     }
     EXPECT_EQ(destroyed, 1);
     CountedChannel kept(destroyed);
-    { cli::OwnedChannel borrowed = cli::BorrowChannel(kept); }
+    {
+        const cli::OwnedChannel borrowed = cli::BorrowChannel(kept);
+        EXPECT_EQ(borrowed.get(), &kept);
+    }
     EXPECT_EQ(destroyed, 1);
     EXPECT_FALSE(cli::NoChannel());
 }
