@@ -1,13 +1,16 @@
 #include "pty_server.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
+#include "line_session.h"
 #include "pty_close_watch.h"
 #include "stop_signal.h"
 
@@ -54,6 +57,38 @@ void ClosePty(PtyPair& pair) {
     }
 }
 
+// Where closes of the port cannot be watched, a device that dropped the line comes back after this.
+constexpr std::chrono::seconds kBackWithoutWatch{2};
+
+// A device on a USB port vanishes while it reboots: the host's port stays open, but what it sends
+// is lost and nothing comes back until it closes the port; the next opening finds the device
+// again. A close is looked at before the input, since a host may reopen and send at once.
+// False when the line failed.
+bool StayGoneUntilClosed(const PtyPair& pair, PtyCloseWatch& closes) {
+    closes.TakeCloses();  // closes from before the reset do not bring the device back
+    const auto back = std::chrono::steady_clock::now() + kBackWithoutWatch;
+    char buffer[4096];
+    while (!StopRequested()) {
+        pollfd entries[2] = {{closes.Fd(), POLLIN, 0}, {pair.master, POLLIN, 0}};
+        const int ready = poll(entries, 2, static_cast<int>(kPollInterval.count()));
+        if (ready < 0 && errno != EINTR) {
+            return false;
+        }
+        if (entries[0].revents != 0 && closes.TakeCloses()) {
+            ReleaseExclusiveUse(pair.slave);
+            return true;
+        }
+        if (entries[1].revents != 0 && read(pair.master, buffer, sizeof buffer) < 0 &&
+            errno != EAGAIN && errno != EINTR) {
+            return false;
+        }
+        if (closes.Fd() < 0 && std::chrono::steady_clock::now() >= back) {
+            return true;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 int ServePty(SimulatedDevice& simulated) {
@@ -75,7 +110,8 @@ int ServePty(SimulatedDevice& simulated) {
     while (!StopRequested()) {
         LineSession session(simulated, pair.master, watch);
         const SessionEnd end = session.Serve();
-        if (end == SessionEnd::kFailed) {
+        if (end == SessionEnd::kFailed ||
+            (end == SessionEnd::kClosedOnReset && !StayGoneUntilClosed(pair, closes))) {
             std::perror("qel-sim: the pseudo-terminal failed");
             status = 1;
             break;

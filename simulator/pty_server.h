@@ -1,7 +1,7 @@
 // Serves the device on a new pseudo-terminal, as on a serial port.
 #pragma once
 
-#include "line_session.h"
+#include "device_link.h"
 
 namespace qelsim {
 

@@ -1,5 +1,6 @@
 #include "sim_app.h"
 
+#include <exception>
 #include <iostream>
 
 #include "pty_server.h"
@@ -8,8 +9,9 @@
 #include "tcp_server.h"
 
 namespace qelsim {
+namespace {
 
-int RunSimulator(const std::vector<std::string>& arguments) {
+int Run(const std::vector<std::string>& arguments) {
     ParseResult parsed = ParseCommandLine(arguments);
     if (!parsed.error.empty()) {
         std::cerr << "qel-sim: " << parsed.error << "\n" << UsageText();
@@ -32,7 +34,7 @@ int RunSimulator(const std::vector<std::string>& arguments) {
     // The log is the record of a running device; memory stays bounded however long it runs.
     options.device.requestHistory = 1024;
     DeviceModel device(options.device);
-    SimulatedDevice simulated{device, outputs, options.line, false, std::nullopt};
+    SimulatedDevice simulated(device, outputs, options.line);
     device.SetBootObserver([&](const std::string& verdict) {
         simulated.pendingBoot = verdict;
         outputs.WriteDump(device.Memory());
@@ -44,10 +46,25 @@ int RunSimulator(const std::vector<std::string>& arguments) {
     if (simulated.pendingBoot) {
         outputs.LogBoot(*simulated.pendingBoot);
     }
+    if (options.line.noiseBitErrorRate > 0) {
+        outputs.LogNoiseSummary(simulated.noiseToDevice.Flips(), simulated.noiseToHost.Flips());
+    }
     if (!outputs.WriteDump(device.Memory())) {
         return 1;
     }
     return status;
+}
+
+}  // namespace
+
+int RunSimulator(const std::vector<std::string>& arguments) {
+    try {
+        return Run(arguments);
+    } catch (const std::exception& error) {
+        // Nothing the simulator meets may end it with an abort: say what and stop.
+        std::cerr << "qel-sim: " << error.what() << std::endl;
+        return 1;
+    }
 }
 
 }  // namespace qelsim

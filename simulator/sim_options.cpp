@@ -29,6 +29,15 @@ std::optional<std::uint64_t> ParseUnsigned(std::string_view text) {
     return value;
 }
 
+bool ParseU64(const std::string& text, std::uint64_t& out) {
+    const auto value = ParseUnsigned(text);
+    if (!value) {
+        return false;
+    }
+    out = *value;
+    return true;
+}
+
 bool ParseU32(const std::string& text, std::uint32_t& out) {
     const auto value = ParseUnsigned(text);
     if (!value || *value > 0xFFFFFFFFULL) {
@@ -36,6 +45,11 @@ bool ParseU32(const std::string& text, std::uint32_t& out) {
     }
     out = static_cast<std::uint32_t>(*value);
     return true;
+}
+
+// Milliseconds of a delay: at most ten minutes.
+bool ParseDelay(const std::string& text, std::uint32_t& out) {
+    return ParseU32(text, out) && out <= 600000;
 }
 
 // A request number: counted from 1.
@@ -59,7 +73,7 @@ bool AddSlowReply(const std::string& text, std::map<std::uint32_t, std::uint32_t
     std::uint32_t number = 0;
     std::uint32_t delay = 0;
     if (colon == std::string::npos || !ParseU32(text.substr(0, colon), number) || number == 0 ||
-        !ParseU32(text.substr(colon + 1), delay) || delay > 600000) {
+        !ParseDelay(text.substr(colon + 1), delay)) {
         return false;
     }
     slow[number] = delay;
@@ -85,11 +99,21 @@ bool ParseMemorySize(const std::string& text, std::size_t& out) {
     return true;
 }
 
+// A decimal number from least to most, exponents allowed ("1e-5").
+bool ParseReal(const std::string& text, double least, double most, double& out) {
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !(value >= least) ||
+        !(value <= most)) {
+        return false;
+    }
+    out = value;
+    return true;
+}
+
 bool ParseSeconds(const std::string& text, std::chrono::milliseconds& out) {
     double seconds = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-    if (error != std::errc() || end != text.data() + text.size() || !(seconds >= 0) ||
-        seconds > 86400) {
+    if (!ParseReal(text, 0, 86400, seconds)) {
         return false;
     }
     out = std::chrono::milliseconds(std::llround(seconds * 1000));
@@ -231,9 +255,44 @@ const std::map<std::string, OptionSpec>& Specs() {
           }}},
         {"--reply-delay",
          {"MS", "wait MS milliseconds before every reply",
-          [](SimOptions& o, const std::string& v) {
-              return ParseU32(v, o.line.replyDelayMs) && o.line.replyDelayMs <= 600000;
+          [](SimOptions& o, const std::string& v) { return ParseDelay(v, o.line.replyDelayMs); }}},
+        {"--close-on-reset",
+         {nullptr,
+          "drop the line after answering a reset, as a rebooting device does: TCP closes the "
+          "connection; on the pty nothing is read or answered until the port is closed",
+          [](SimOptions& o, const std::string&) {
+              o.line.closeOnReset = true;
+              return true;
           }}},
+        {"--stray-char",
+         {"N[,N...]", "send one stray '5' right after the reply to request N",
+          [](SimOptions& o, const std::string& v) { return AddNumbers(v, o.line.strayAfter); }}},
+        {"--duplicate-reply",
+         {"N[,N...]", "send the reply to request N twice",
+          [](SimOptions& o, const std::string& v) {
+              return AddNumbers(v, o.line.duplicateReplies);
+          }}},
+        {"--idle-timeout",
+         {"SECONDS", "TCP: close a connection idle for SECONDS (default 60; 0: no limit)",
+          [](SimOptions& o, const std::string& v) { return ParseSeconds(v, o.line.idleLimit); }}},
+        {"--noise",
+         {"BER", "flip each bit of the characters on the line, both ways, with chance BER",
+          [](SimOptions& o, const std::string& v) {
+              return ParseReal(v, 0, 1, o.line.noiseBitErrorRate);
+          }}},
+        {"--seed",
+         {"S", "the seed of --noise (default 1): the same seed flips the same bits",
+          [](SimOptions& o, const std::string& v) { return ParseU64(v, o.line.noiseSeed); }}},
+        {"--latency",
+         {"MS",
+          "link delay: every reply leaves MS milliseconds after its request arrived, while later "
+          "requests are read and answered in order",
+          [](SimOptions& o, const std::string& v) { return ParseDelay(v, o.line.latencyMs); }}},
+        {"--flash-ms",
+         {"MS",
+          "the device writes a page in MS milliseconds: its reply leaves, and the next request is "
+          "read, only then",
+          [](SimOptions& o, const std::string& v) { return ParseDelay(v, o.line.flashMs); }}},
         {"--slow-reply",
          {"N:MS", "wait MS milliseconds more before the reply to request N (repeatable)",
           [](SimOptions& o, const std::string& v) { return AddSlowReply(v, o.line.slowReplies); }}},

@@ -50,6 +50,27 @@ void SimOutputs::LogBoot(const std::string& verdict) {
     WriteLine("{\"event\":\"boot\",\"verdict\":" + JsonString(verdict) + "}");
 }
 
+void SimOutputs::LogNoise(const char* to, std::uint64_t bits, std::uint64_t total,
+                          std::optional<std::size_t> number) {
+    WriteLine("{\"event\":\"noise\",\"to\":\"" + std::string(to) +
+              "\",\"bits\":" + std::to_string(bits) + ",\"total\":" + std::to_string(total) +
+              (number ? ",\"n\":" + std::to_string(*number) : std::string()) + "}");
+}
+
+void SimOutputs::LogClose(const std::string& reason, const std::string& note) {
+    if (!note.empty()) {
+        std::cerr << "qel-sim: " << note << std::endl;
+    }
+    WriteLine("{\"event\":\"close\",\"reason\":" + JsonString(reason) + "}");
+}
+
+void SimOutputs::LogNoiseSummary(std::uint64_t toDevice, std::uint64_t toHost) {
+    std::cerr << "qel-sim: line noise flipped " << toDevice << " bits to the device and " << toHost
+              << " bits to the host" << std::endl;
+    WriteLine("{\"event\":\"noise-summary\",\"to_device\":" + std::to_string(toDevice) +
+              ",\"to_host\":" + std::to_string(toHost) + "}");
+}
+
 void SimOutputs::WriteLine(const std::string& line) {
     if (m_log.is_open()) {
         m_log << line << '\n';

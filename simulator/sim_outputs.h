@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <fstream>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -22,6 +23,15 @@ class SimOutputs {
     void LogRequest(std::size_t number, const RequestRecord& record, const std::string& lineFaults);
     // {"event":"boot","verdict":".."}, and the verdict on standard error.
     void LogBoot(const std::string& verdict);
+    // {"event":"noise","to":"device"|"host","bits":..,"total":..[,"n":..]}: bits flipped in one
+    // piece of text, the running total that way, and the request whose reply was struck.
+    void LogNoise(const char* to, std::uint64_t bits, std::uint64_t total,
+                  std::optional<std::size_t> number);
+    // {"event":"close","reason":".."}: the device dropped its line; a note for the operator, when
+    // given, goes to standard error.
+    void LogClose(const std::string& reason, const std::string& note = {});
+    // At exit, when the line was noisy: the flips of each way, in the log and on standard error.
+    void LogNoiseSummary(std::uint64_t toDevice, std::uint64_t toHost);
     // Replaces the dump file as a whole, so that a reader never sees half of it.
     bool WriteDump(std::span<const std::uint8_t> memory) const;
 

@@ -1,18 +1,9 @@
 #include "tcp_server.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
-#include "stop_signal.h"
+#include "line_session.h"
+#include "tcp_listener.h"
 
 namespace qelsim {
 namespace {
@@ -20,11 +11,7 @@ namespace {
 class Descriptor {
   public:
     explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0) {
-            close(m_fd);
-        }
-    }
+    ~Descriptor() { CloseDescriptor(m_fd); }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int Get() const { return m_fd; }
@@ -33,53 +20,14 @@ class Descriptor {
     int m_fd;
 };
 
-int OpenListener(const std::string& address, std::uint16_t port, std::uint16_t& boundPort) {
-    sockaddr_in where{};
-    where.sin_family = AF_INET;
-    where.sin_port = htons(port);
-    if (inet_pton(AF_INET, address.c_str(), &where.sin_addr) != 1) {
-        std::fprintf(stderr, "qel-sim: %s is not an IPv4 address\n", address.c_str());
-        return -1;
-    }
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        std::perror("qel-sim: socket");
-        return -1;
-    }
-    const int yes = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    socklen_t length = sizeof where;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0 || listen(fd, 8) != 0 ||
-        getsockname(fd, reinterpret_cast<sockaddr*>(&where), &length) != 0) {
-        std::fprintf(stderr, "qel-sim: cannot listen on %s:%u: %s\n", address.c_str(), port,
-                     std::strerror(errno));
-        close(fd);
-        return -1;
-    }
-    boundPort = ntohs(where.sin_port);
-    return fd;
-}
-
-// The next connection, or -1 when a stop was requested first.
-int AcceptNext(int listener) {
-    while (!StopRequested()) {
-        pollfd entry{listener, POLLIN, 0};
-        if (poll(&entry, 1, static_cast<int>(kPollInterval.count())) <= 0) {
-            continue;
-        }
-        const int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-        if (fd >= 0) {
-            const int yes = 1;
-            setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-            return fd;
-        }
-    }
-    return -1;
-}
-
 }  // namespace
 
 int ServeTcp(SimulatedDevice& simulated, const std::string& address, std::uint16_t port) {
+    const SocketLibrary sockets;
+    if (!sockets.Started()) {
+        std::fprintf(stderr, "qel-sim: the socket library did not start\n");
+        return 1;
+    }
     std::uint16_t boundPort = 0;
     const Descriptor listener(OpenListener(address, port, boundPort));
     if (listener.Get() < 0) {
@@ -96,7 +44,8 @@ int ServeTcp(SimulatedDevice& simulated, const std::string& address, std::uint16
         if (++connections <= simulated.faults.refuseConnections) {
             continue;  // closed at once by the descriptor
         }
-        LineSession session(simulated, connection.Get());
+        // One connection at a time: a silent one must not hold the others off for ever.
+        LineSession session(simulated, connection.Get(), {}, simulated.faults.idleLimit);
         if (session.Serve() == SessionEnd::kStopped) {
             return 0;
         }

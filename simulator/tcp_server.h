@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "line_session.h"
+#include "device_link.h"
 
 namespace qelsim {
 
