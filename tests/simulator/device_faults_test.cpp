@@ -1,8 +1,12 @@
-// Each fault of the device model does what it says, to the request it names and no other.
+// Each fault of the device model and of its line does what it says, to the request it names and no
+// other; the line's timing runs on the test's own clock.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bitset>
+#include <memory>
 
+#include "device_link.h"
 #include "device_model.h"
 #include "request_builder.h"
 
@@ -241,6 +245,268 @@ TEST(DeviceFaults, FaultsMayChangeBetweenRequests) {
     EXPECT_TRUE(device.HandleRequest(RequestLine(0x0A, 2)));
     device.Options().dropReplies.insert(2);
     EXPECT_FALSE(device.HandleRequest(RequestLine(0x0A, 3)));
+}
+
+// ---- The line: what leaves when, on the test's clock ----
+
+using std::chrono::milliseconds;
+
+std::string ResetReply(std::uint8_t id) {
+    const std::uint8_t status[] = {0};
+    return qelsim::ToWireText(qelsim::BuildReplyFrame(0x0A, id, status));
+}
+
+std::string WriteReply(std::uint8_t id) {
+    const std::uint8_t status[] = {0};
+    return qelsim::ToWireText(qelsim::BuildReplyFrame(0x18, id, status));
+}
+
+class LinkTest : public testing::Test {
+  protected:
+    qelsim::DeviceLink& Start(qelsim::TransportFaults faults, qelsim::DeviceOptions device = {}) {
+        m_device = std::make_unique<qelsim::DeviceModel>(std::move(device));
+        m_simulated = std::make_unique<qelsim::SimulatedDevice>(*m_device, m_outputs, faults);
+        m_link = std::make_unique<qelsim::DeviceLink>(*m_simulated, m_start);
+        return *m_link;
+    }
+    qelsim::SteadyTime At(int ms) const { return m_start + milliseconds(ms); }
+    void Send(const std::string& lines, int ms = 0) { m_link->Receive(lines, At(ms)); }
+
+    // Runs the clock from `from` through every event; the texts that left and when.
+    std::vector<std::pair<int, std::string>> RunFrom(int from = 0) {
+        std::vector<std::pair<int, std::string>> sent;
+        std::optional<qelsim::SteadyTime> now = At(from);
+        while (now) {
+            m_link->Process(*now);
+            if (std::string text = m_link->TakeDue(*now); !text.empty()) {
+                sent.emplace_back(static_cast<int>((*now - m_start) / milliseconds(1)), text);
+            }
+            now = m_link->NextEvent();
+        }
+        return sent;
+    }
+
+    const qelsim::SteadyTime m_start = std::chrono::steady_clock::now();
+    qelsim::SimOutputs m_outputs{"", ""};
+    std::unique_ptr<qelsim::DeviceModel> m_device;
+    std::unique_ptr<qelsim::SimulatedDevice> m_simulated;
+    std::unique_ptr<qelsim::DeviceLink> m_link;
+};
+
+// Two page writes and a reset arrive together; when does each reply leave?
+struct TimingCase {
+    const char* name;
+    std::uint32_t latencyMs;
+    std::uint32_t flashMs;
+    std::uint32_t replyDelayMs;
+    std::set<std::uint32_t> refused;
+    std::vector<int> leaveAt;
+};
+
+void PrintTo(const TimingCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class LinkTiming : public LinkTest, public testing::WithParamInterface<TimingCase> {};
+
+TEST_P(LinkTiming, RepliesLeaveWhenTheyAreDue) {
+    qelsim::TransportFaults faults;
+    faults.latencyMs = GetParam().latencyMs;
+    faults.flashMs = GetParam().flashMs;
+    faults.replyDelayMs = GetParam().replyDelayMs;
+    qelsim::DeviceOptions device;
+    device.failStatusRequests = GetParam().refused;
+    Start(faults, device);
+    Send(simtest::WritePageLine(2, kPage, Bytes(256, 1)) + "\r" +
+         simtest::WritePageLine(3, kPage + 256, Bytes(256, 2)) + "\r" + RequestLine(0x0A, 4) +
+         "\r");
+    std::vector<int> leaveAt;
+    for (const auto& [at, text] : RunFrom()) {
+        leaveAt.insert(leaveAt.end(), text.size() / 15, at);
+    }
+    EXPECT_EQ(leaveAt, GetParam().leaveAt);
+    EXPECT_EQ(m_device->RequestCount(), 3U);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LinkTiming,
+    testing::Values(TimingCase{"AtOnce", 0, 0, 0, {}, {0, 0, 0}},
+                    // The link delays every reply alike; the device goes on reading meanwhile.
+                    TimingCase{"Latency", 50, 0, 0, {}, {50, 50, 50}},
+                    // A device busy writing flash reads the next request only when done.
+                    TimingCase{"Flash", 0, 30, 0, {}, {30, 60, 60}},
+                    TimingCase{"FlashAndLatency", 50, 30, 0, {}, {80, 110, 110}},
+                    TimingCase{"RefusedWriteTakesNoFlashTime", 0, 30, 0, {1}, {0, 30, 30}},
+                    TimingCase{"ReplyDelayKeepsTheDeviceBusy", 0, 0, 10, {}, {10, 20, 30}}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST_F(LinkTest, LatencyPipelinesRequestsThatArriveApart) {
+    qelsim::TransportFaults faults;
+    faults.latencyMs = 20;
+    Start(faults);
+    Send(RequestLine(0x0A, 2) + "\r", 0);
+    Send(RequestLine(0x0A, 3) + "\r", 5);
+    m_link->Process(At(5));
+    EXPECT_EQ(m_device->RequestCount(), 2U);
+    EXPECT_EQ(m_link->TakeDue(At(19)), "");
+    EXPECT_EQ(m_link->NextEvent(), At(20));
+    EXPECT_EQ(RunFrom(20),
+              (std::vector<std::pair<int, std::string>>{{20, ResetReply(2)}, {25, ResetReply(3)}}));
+}
+
+// Faults that change what the host finds on the line after a reply.
+struct ShapeCase {
+    const char* name;
+    std::set<std::uint32_t> stray;
+    std::set<std::uint32_t> duplicate;
+    std::set<std::uint32_t> late;
+    std::string afterFirst;   // on the line once request 1 is answered
+    std::string afterSecond;  // and once request 2 is
+};
+
+void PrintTo(const ShapeCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class LineShape : public LinkTest, public testing::WithParamInterface<ShapeCase> {};
+
+TEST_P(LineShape, PutsOnTheLineWhatItSays) {
+    qelsim::TransportFaults faults;
+    faults.strayAfter = GetParam().stray;
+    faults.duplicateReplies = GetParam().duplicate;
+    faults.lateReplies = GetParam().late;
+    Start(faults);
+    Send(RequestLine(0x0A, 2) + "\r");
+    m_link->Process(At(0));
+    EXPECT_EQ(m_link->TakeDue(At(0)), GetParam().afterFirst);
+    Send(RequestLine(0x0A, 3) + "\r", 1);
+    m_link->Process(At(1));
+    EXPECT_EQ(m_link->TakeDue(At(1)), GetParam().afterSecond);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LineShape,
+    testing::Values(
+        ShapeCase{"Clean", {}, {}, {}, ResetReply(2), ResetReply(3)},
+        ShapeCase{"StrayAfterTheFirst", {1}, {}, {}, ResetReply(2) + "5", ResetReply(3)},
+        ShapeCase{
+            "DuplicateOfTheSecond", {}, {2}, {}, ResetReply(2), ResetReply(3) + ResetReply(3)},
+        ShapeCase{"AllThreeHeldTogether",
+                  {1},
+                  {1},
+                  {1},
+                  "",
+                  ResetReply(2) + ResetReply(2) + "5" + ResetReply(3)}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST_F(LinkTest, CloseOnResetEndsOnceTheReplyHasLeftAndReadsNoMore) {
+    qelsim::TransportFaults faults;
+    faults.closeOnReset = true;
+    faults.latencyMs = 10;
+    Start(faults);
+    Send(simtest::WritePageLine(2, kPage, Bytes(256, 1)) + "\r" + RequestLine(0x0A, 3) + "\r" +
+         RequestLine(0x06, 4) + "\r");
+    m_link->Process(At(0));
+    EXPECT_EQ(m_link->Ended(), std::nullopt);
+    EXPECT_EQ(RunFrom(),
+              (std::vector<std::pair<int, std::string>>{{10, WriteReply(2) + ResetReply(3)}}));
+    EXPECT_EQ(m_link->Ended(), qelsim::SessionEnd::kClosedOnReset);
+    EXPECT_EQ(m_device->RequestCount(), 2U);  // the clock read went down with the line
+    EXPECT_EQ(m_device->LastBootVerdict().rfind("boot failed", 0), 0U);
+}
+
+TEST_F(LinkTest, ARefusedResetKeepsTheLine) {
+    qelsim::TransportFaults faults;
+    faults.closeOnReset = true;
+    qelsim::DeviceOptions device;
+    device.failStatusRequests = {1};
+    Start(faults, device);
+    Send(RequestLine(0x0A, 2) + "\r" + RequestLine(0x0A, 3) + "\r");
+    EXPECT_EQ(RunFrom().size(), 1U);
+    EXPECT_EQ(m_device->RequestCount(), 2U);
+    EXPECT_EQ(m_link->Ended(), qelsim::SessionEnd::kClosedOnReset);
+}
+
+TEST_F(LinkTest, IdleCountsFromTheLastByteEitherWayAndNeverWhileAReplyWaits) {
+    qelsim::TransportFaults faults;
+    faults.latencyMs = 50;
+    Start(faults);
+    const milliseconds limit(1000);
+    EXPECT_EQ(m_link->IdleDeadline(limit), At(1000));
+    EXPECT_EQ(m_link->IdleDeadline(milliseconds(0)), std::nullopt);
+    Send("5A0A", 200);  // half a request is no reason to wait for ever
+    EXPECT_EQ(m_link->IdleDeadline(limit), std::nullopt);  // not yet read
+    m_link->Process(At(200));
+    EXPECT_EQ(m_link->IdleDeadline(limit), At(1200));
+    Send("7D024B92\r", 300);
+    m_link->Process(At(300));
+    EXPECT_EQ(m_link->IdleDeadline(limit), std::nullopt);
+    EXPECT_EQ(m_link->TakeDue(At(350)), ResetReply(2));
+    EXPECT_EQ(m_link->IdleDeadline(limit), At(1350));
+}
+
+// ---- Line noise ----
+
+std::string Noisy(double rate, std::uint64_t seed, std::uint32_t stream, std::string text) {
+    qelsim::BitNoise noise(rate, seed, stream);
+    noise.Apply(text);
+    return text;
+}
+
+TEST(BitNoise, FlipsFollowTheSeedAndTheStreamAlone) {
+    const std::string clean(1000, 'A');
+    EXPECT_EQ(Noisy(0, 1, 0, clean), clean);
+    EXPECT_EQ(Noisy(1, 1, 0, "\x0F\xF0"), "\xF0\x0F");
+    const std::string struck = Noisy(0.01, 7, 0, clean);
+    EXPECT_NE(struck, clean);
+    EXPECT_EQ(Noisy(0.01, 7, 0, clean), struck);
+    EXPECT_NE(Noisy(0.01, 8, 0, clean), struck);
+    EXPECT_NE(Noisy(0.01, 7, 1, clean), struck);
+    // However the bytes are cut up, the same bits flip.
+    qelsim::BitNoise pieces(0.01, 7, 0);
+    std::string first = clean.substr(0, 333);
+    std::string second = clean.substr(333);
+    pieces.Apply(first);
+    pieces.Apply(second);
+    EXPECT_EQ(first + second, struck);
+}
+
+TEST(BitNoise, FlipsAtTheRateAsked) {
+    qelsim::BitNoise noise(0.01, 42, 0);
+    std::string text(100000, '\0');
+    const std::uint64_t flips = noise.Apply(text);
+    std::uint64_t ones = 0;
+    for (const char c : text) {
+        ones += static_cast<std::uint64_t>(std::bitset<8>(static_cast<unsigned char>(c)).count());
+    }
+    EXPECT_EQ(flips, ones);
+    EXPECT_EQ(noise.Flips(), flips);
+    EXPECT_NEAR(static_cast<double>(flips), 8000.0, 600.0);  // 6.7 standard deviations
+}
+
+TEST_F(LinkTest, NoiseStrikesWhatTheDeviceReadsAndWhatTheHostGets) {
+    qelsim::TransportFaults faults;
+    faults.noiseBitErrorRate = 0.005;  // about two requests in five meet a flip
+    faults.noiseSeed = 11;
+    Start(faults);
+    constexpr std::size_t kRequests = 200;
+    for (std::size_t i = 0; i < kRequests; ++i) {
+        Send(RequestLine(0x0A, 2) + "\r", static_cast<int>(i));
+    }
+    std::size_t replies = 0;
+    std::size_t struck = 0;
+    for (const auto& [at, text] : RunFrom()) {
+        ++replies;
+        struck += text != ResetReply(2) ? 1 : 0;
+    }
+    const auto& records = m_device->Requests();
+    EXPECT_GT(std::count_if(records.begin(), records.end(),
+                            [](const auto& record) { return record.faults == "unreadable"; }),
+              0);
+    EXPECT_LT(replies, kRequests);
+    EXPECT_GT(struck, 0U);
+    EXPECT_LT(struck, replies);
+    EXPECT_GT(m_simulated->noiseToDevice.Flips(), 0U);
 }
 
 }  // namespace

@@ -4,6 +4,11 @@
 #include <cstdio>
 #include <fstream>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "sim_options.h"
 
 namespace {
@@ -38,6 +43,26 @@ TEST(SimOptions, BoundedFaultForms) {
     EXPECT_EQ(result.options.device.flipReadAddress, 0x40300U);
     EXPECT_EQ(result.options.line.slowReplies,
               (std::map<std::uint32_t, std::uint32_t>{{7, 6000}, {9, 16}}));
+}
+
+TEST(SimOptions, LineForms) {
+    const auto plain = Parse({"--tcp", "0"}).options.line;
+    EXPECT_EQ(plain.idleLimit, std::chrono::seconds(60));
+    EXPECT_EQ(plain.noiseBitErrorRate, 0.0);
+    const auto result = Parse({"--tcp", "0", "--close-on-reset", "--stray-char", "3",
+                               "--duplicate-reply", "4,5", "--idle-timeout", "0.25", "--noise",
+                               "1e-5", "--seed", "0x10", "--latency", "20", "--flash-ms", "5"});
+    ASSERT_EQ(result.error, "");
+    const auto& line = result.options.line;
+    EXPECT_TRUE(line.closeOnReset);
+    EXPECT_EQ(line.strayAfter, (std::set<std::uint32_t>{3}));
+    EXPECT_EQ(line.duplicateReplies, (std::set<std::uint32_t>{4, 5}));
+    EXPECT_EQ(line.idleLimit, std::chrono::milliseconds(250));
+    EXPECT_EQ(line.noiseBitErrorRate, 1e-5);
+    EXPECT_EQ(line.noiseSeed, 16U);
+    EXPECT_EQ(line.latencyMs, 20U);
+    EXPECT_EQ(line.flashMs, 5U);
+    EXPECT_EQ(Parse({"--pty", "--idle-timeout", "0"}).options.line.idleLimit.count(), 0);
 }
 
 TEST(SimOptions, HelpNeedsNoTransport) {
@@ -83,7 +108,17 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{{"--pty", "--slow-reply", "7"}, "bad value for --slow-reply: 7"},
         BadLine{{"--pty", "--slow-reply", "0:10"}, "bad value for --slow-reply: 0:10"},
         BadLine{{"--pty", "--slow-reply", "7:"}, "bad value for --slow-reply: 7:"},
-        BadLine{{"--pty", "--slow-reply", "7:600001"}, "bad value for --slow-reply: 7:600001"}));
+        BadLine{{"--pty", "--slow-reply", "7:600001"}, "bad value for --slow-reply: 7:600001"},
+        BadLine{{"--pty", "--stray-char", "0"}, "bad value for --stray-char: 0"},
+        BadLine{{"--pty", "--duplicate-reply", ""}, "bad value for --duplicate-reply: "},
+        BadLine{{"--pty", "--idle-timeout", "-1"}, "bad value for --idle-timeout: -1"},
+        BadLine{{"--pty", "--noise", "1.5"}, "bad value for --noise: 1.5"},
+        BadLine{{"--pty", "--noise", "-1e-5"}, "bad value for --noise: -1e-5"},
+        BadLine{{"--pty", "--noise", "nan"}, "bad value for --noise: nan"},
+        BadLine{{"--pty", "--seed", "-1"}, "bad value for --seed: -1"},
+        BadLine{{"--pty", "--latency", "600001"}, "bad value for --latency: 600001"},
+        BadLine{{"--pty", "--flash-ms", "5ms"}, "bad value for --flash-ms: 5ms"},
+        BadLine{{"--pty", "--close-on-reset", "--latency"}, "--latency needs a value MS"}));
 
 TEST(SimOptions, UsageListsEveryOption) {
     const std::string usage = qelsim::UsageText();
@@ -112,6 +147,14 @@ TEST(SimOptions, UsageListsEveryOption) {
                              "--reply-delay",
                              "--baud",
                              "--late-reply",
+                             "--close-on-reset",
+                             "--stray-char",
+                             "--duplicate-reply",
+                             "--idle-timeout",
+                             "--noise",
+                             "--seed",
+                             "--latency",
+                             "--flash-ms",
                              "--help"}) {
         EXPECT_NE(usage.find(std::string("  ") + name + " "), std::string::npos) << name;
     }
@@ -154,6 +197,31 @@ TEST_F(BlockFiles, WrongSizeOrMissingFileIsAnError) {
     options.configFile.clear();
     options.rawFile = Write("rawshort", 7, 0);
     EXPECT_EQ(qelsim::LoadBlockFiles(options), options.rawFile + " must hold 8 to 65543 bytes");
+}
+
+// Nothing is read beyond what a block holds, and nothing that is not a file of raw bytes.
+TEST_F(BlockFiles, RefusesWhatIsNoBlockWithoutReadingIt) {
+    auto options = Parse({"--pty"}).options;
+    options.configFile = Write("long", 35, 0);
+    EXPECT_EQ(qelsim::LoadBlockFiles(options), options.configFile + " holds 35 bytes, not 34");
+    options.configFile = testing::TempDir();
+    EXPECT_EQ(qelsim::LoadBlockFiles(options), options.configFile + " is a directory, not a file");
+    options.configFile.clear();
+    options.rawFile = Write("rawlong", 8 + 0x10000, 0);
+    EXPECT_EQ(qelsim::LoadBlockFiles(options), options.rawFile + " must hold 8 to 65543 bytes");
+    options.rawFile = Write("rawlongest", 8 + 0xFFFF, 0);
+    EXPECT_EQ(qelsim::LoadBlockFiles(options), "");
+    EXPECT_EQ(options.device.rawData.data.size(), 0xFFFFU);
+#ifndef _WIN32
+    options.rawFile = "/dev/zero";
+    EXPECT_EQ(qelsim::LoadBlockFiles(options), "/dev/zero is a device, not a file");
+    const std::string fifo = testing::TempDir() + "qelsim_fifo_" + std::to_string(getpid());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    m_paths.push_back(fifo);
+    options.rawFile.clear();
+    options.dataFile = fifo;  // opening it would wait for a writer for ever
+    EXPECT_EQ(qelsim::LoadBlockFiles(options), fifo + " is a FIFO, not a file");
+#endif
 }
 
 }  // namespace

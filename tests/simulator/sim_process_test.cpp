@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <termios.h>
 
 #include <fstream>
@@ -97,12 +98,31 @@ TEST_F(SimProcessTest, HelpListsOptionsAndExitsZero) {
     const auto sim = StartSim({"--help"});
     EXPECT_EQ(sim->Wait(kLimit), 0);
     EXPECT_NE(sim->Output().find("--late-reply"), std::string::npos);
+    EXPECT_NE(sim->Output().find("--close-on-reset"), std::string::npos);
 }
 
 TEST_F(SimProcessTest, BadCommandLineExitsOne) {
     const auto sim = StartSim({"--tcp", "0", "--frobnicate"});
     EXPECT_EQ(sim->Wait(kLimit), 1);
     EXPECT_NE(sim->Output().find("unknown option --frobnicate"), std::string::npos);
+}
+
+// A block file that is no file of raw bytes ends the simulator with a message, not an abort, a
+// growing memory or a wait for a FIFO's writer.
+TEST_F(SimProcessTest, UnusableBlockFilesExitOne) {
+    const std::string fifo = File("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--raw-file", "/dev/zero"}, "qel-sim: /dev/zero is a device, not a file"},
+        {{"--config-file", testing::TempDir()}, "is a directory, not a file"},
+        {{"--data-file", fifo}, "is a FIFO, not a file"}};
+    for (const auto& [option, message] : cases) {
+        std::vector<std::string> arguments{"--tcp", "0"};
+        arguments.insert(arguments.end(), option.begin(), option.end());
+        const auto sim = StartSim(arguments);
+        EXPECT_EQ(sim->Wait(kLimit), 1) << option.front();
+        EXPECT_NE(sim->Output().find(message), std::string::npos) << sim->Output();
+    }
 }
 
 TEST_F(SimProcessTest, TcpAnswersAResetTypedByHand) {
@@ -236,6 +256,13 @@ INSTANTIATE_TEST_SUITE_P(
                     FaultOption{{"--wrong-id", "1"}, "\"faults\":\"wrong-id\""},
                     FaultOption{{"--fail-status", "2"}, "\"status\":1,\"faults\":\"status\""},
                     FaultOption{{"--lie-crc"}, "\"faults\":\"lie-crc\""},
+                    FaultOption{{"--stray-char", "1"},
+                                "\"n\":1,\"command\":10,\"id\":2,"
+                                "\"address\":0,\"length\":0,"
+                                "\"answered\":true,\"status\":0,"
+                                "\"faults\":\"stray\""},
+                    FaultOption{{"--duplicate-reply", "2"}, "\"faults\":\"duplicate\""},
+                    FaultOption{{"--close-on-reset"}, "{\"event\":\"close\",\"reason\":\"reset\"}"},
                     FaultOption{{"--late-reply", "1"},
                                 "\"answered\":true,\"status\":0,\"faults\":\"late\""},
                     FaultOption{{"--slow-reply", "2:10"},
@@ -286,6 +313,72 @@ TEST_F(SimProcessTest, SlowReplyHoldsBackTheNamedReplyOnly) {
     EXPECT_GE(steady_clock::now() - start, milliseconds(300));
 }
 
+TEST_F(SimProcessTest, StrayAndDuplicateFollowTheirReplyOnTheWire) {
+    const auto port = StartTcp({"--stray-char", "1", "--duplicate-reply", "1"});
+    LineClient client(ConnectTo(port));
+    ASSERT_TRUE(client.Send("5A0A7D024B92\r"));
+    EXPECT_EQ(client.Read(31), kResetReply + kResetReply + "5");
+}
+
+// The device reboots: the connection goes with the reset's reply, the boot check still runs, and
+// the next connection finds the device back.
+TEST_F(SimProcessTest, CloseOnResetDropsTheConnectionAfterTheReply) {
+    const auto port = StartTcp({"--close-on-reset"});
+    {
+        LineClient first(ConnectTo(port));
+        ASSERT_TRUE(first.Send("5A0A7D024B92\r" + RequestLine(0x06, 3) + "\r"));
+        EXPECT_EQ(first.Read(15), kResetReply);
+        EXPECT_TRUE(first.ClosedByPeer());
+    }
+    LineClient second(ConnectTo(port));
+    ASSERT_TRUE(second.Send(RequestLine(0x06, 4) + "\r"));
+    const auto clock = second.Read(45);
+    ASSERT_TRUE(clock);
+    EXPECT_EQ(simtest::ReplyBytes(*clock)[3], 4);
+    EXPECT_EQ(m_sim->Stop(kLimit), 0);
+    EXPECT_NE(m_sim->Output().find("qel-sim: boot failed"), std::string::npos);
+}
+
+// One silent client no longer holds the next one off for ever.
+TEST_F(SimProcessTest, IdleConnectionIsClosedAndTheNextOneServed) {
+    const std::string log = File("idle.json");
+    const auto port = StartTcp({"--idle-timeout", "0.2", "--log", log});
+    const auto start = steady_clock::now();
+    LineClient silent(ConnectTo(port));
+    LineClient waiting(ConnectTo(port));
+    ASSERT_TRUE(waiting.Send("5A0A7D024B92\r"));
+    EXPECT_EQ(waiting.Read(15), kResetReply);
+    EXPECT_GE(steady_clock::now() - start, milliseconds(200));
+    EXPECT_TRUE(silent.ClosedByPeer());
+    EXPECT_TRUE(FileComesToHold(log, "{\"event\":\"close\",\"reason\":\"idle\"}"));
+    EXPECT_EQ(m_sim->Stop(kLimit), 0);
+    EXPECT_NE(m_sim->Output().find("qel-sim: closed a connection idle for 0.2 s"),
+              std::string::npos);
+}
+
+// Requests sent together: with a link delay both replies come after it, in order; a device busy
+// writing flash takes its time for each page in turn.
+TEST_F(SimProcessTest, LatencyAndFlashTimeDelayTheReplies) {
+    struct Case {
+        std::vector<std::string> option;
+        milliseconds atLeast;
+    };
+    for (const Case& c : {Case{{"--latency", "50"}, milliseconds(50)},
+                          Case{{"--flash-ms", "50"}, milliseconds(100)}}) {
+        const auto port = StartTcp(c.option);
+        LineClient client(ConnectTo(port));
+        const auto start = steady_clock::now();
+        ASSERT_TRUE(client.Send(simtest::WritePageLine(2, 0x40100, Bytes(256, 1)) + "\r" +
+                                simtest::WritePageLine(3, 0x40200, Bytes(256, 2)) + "\r"));
+        const auto replies = client.Read(30);
+        ASSERT_TRUE(replies) << c.option.front();
+        EXPECT_GE(steady_clock::now() - start, c.atLeast) << c.option.front();
+        EXPECT_EQ(simtest::ReplyBytes(replies->substr(0, 15))[3], 2);
+        EXPECT_EQ(simtest::ReplyBytes(replies->substr(15))[3], 3);
+        EXPECT_EQ(m_sim->Stop(kLimit), 0);
+    }
+}
+
 // The pseudo-terminal, opened as a serial port would be.
 int OpenPort(const std::string& path) {
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -313,6 +406,52 @@ TEST_F(SimProcessTest, PtyServesAcrossCloseAndReopen) {
         EXPECT_EQ(simtest::ReplyBytes(*reply)[3], id);
     }
     EXPECT_EQ(m_sim->Stop(kLimit), 0);
+}
+
+std::string StartPty(std::unique_ptr<ChildProcess>& sim, std::vector<std::string> extra) {
+    extra.insert(extra.begin(), "--pty");
+    sim = StartSim(extra);
+    const auto line = sim->ReadLine(kLimit);
+    if (!line || line->rfind("pty /dev/", 0) != 0) {
+        ADD_FAILURE() << "first line: " << line.value_or("(none)");
+        return {};
+    }
+    return line->substr(4);
+}
+
+// A device on a USB port vanishes while it reboots: the port answers nothing until it is closed,
+// and the next opening finds the device back.
+TEST_F(SimProcessTest, PtyAnswersNothingAfterResetUntilThePortIsClosed) {
+    const std::string path = StartPty(m_sim, {"--close-on-reset"});
+    {
+        LineClient port(OpenPort(path));
+        ASSERT_TRUE(port.Send("5A0A7D024B92\r"));
+        EXPECT_EQ(port.Read(15), kResetReply);
+        ASSERT_TRUE(port.Send(RequestLine(0x06, 3) + "\r"));
+        EXPECT_EQ(port.Read(1, milliseconds(300)), std::nullopt);
+    }
+    LineClient reopened(OpenPort(path));
+    ASSERT_TRUE(reopened.Send(RequestLine(0x06, 4) + "\r"));
+    const auto clock = reopened.Read(45);
+    ASSERT_TRUE(clock);
+    EXPECT_EQ(simtest::ReplyBytes(*clock)[3], 4);
+}
+
+// Noise on the pty: counted in the log as it strikes and in a summary at exit.
+TEST_F(SimProcessTest, NoiseIsCountedInTheLogAndAtExit) {
+    const std::string log = File("noise.json");
+    const std::string path = StartPty(m_sim, {"--noise", "0.01", "--seed", "5", "--log", log});
+    LineClient port(OpenPort(path));
+    std::string requests;
+    for (int i = 0; i < 50; ++i) {
+        requests += "5A0A7D024B92\r";
+    }
+    ASSERT_TRUE(port.Send(requests));
+    EXPECT_TRUE(FileComesToHold(log, "{\"event\":\"noise\",\"to\":\"device\","));
+    EXPECT_TRUE(FileComesToHold(log, "{\"event\":\"noise\",\"to\":\"host\","));
+    EXPECT_EQ(m_sim->Stop(kLimit), 0);
+    EXPECT_NE(m_sim->Output().find("qel-sim: line noise flipped "), std::string::npos);
+    EXPECT_TRUE(FileComesToHold(log, "{\"event\":\"noise-summary\","));
 }
 
 #ifdef TIOCGEXCL
