@@ -52,6 +52,22 @@ bool ParseDelay(const std::string& text, std::uint32_t& out) {
     return ParseU32(text, out) && out <= 600000;
 }
 
+// Dotted decimal: four numbers from 0 to 255.
+bool ParseIPv4(std::string_view text, IPv4Address& out) {
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const std::size_t dot = i + 1 < out.size() ? text.find('.') : text.size();
+        unsigned value = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + dot, value, 10);
+        if (dot == std::string_view::npos || dot == 0 || error != std::errc() ||
+            end != text.data() + dot || value > 255) {
+            return false;
+        }
+        out[i] = static_cast<std::uint8_t>(value);
+        text.remove_prefix(std::min(dot + 1, text.size()));
+    }
+    return true;
+}
+
 // A request number: counted from 1.
 bool AddNumbers(const std::string& text, std::set<std::uint32_t>& numbers) {
     std::size_t start = 0;
@@ -135,10 +151,7 @@ const std::map<std::string, OptionSpec>& Specs() {
           }}},
         {"--listen",
          {"ADDR", "listen on this IPv4 address instead of 127.0.0.1",
-          [](SimOptions& o, const std::string& v) {
-              o.listenAddress = v;
-              return !v.empty();
-          }}},
+          [](SimOptions& o, const std::string& v) { return ParseIPv4(v, o.listenAddress); }}},
         {"--pty",
          {nullptr, "serve on a new pseudo-terminal; its path is the first line of output",
           [](SimOptions& o, const std::string&) {

@@ -1,6 +1,7 @@
 // Everything the qel-sim command line can say.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -13,6 +14,8 @@
 namespace qelsim {
 
 enum class Transport { kNone, kTcp, kPty };
+
+using IPv4Address = std::array<std::uint8_t, 4>;
 
 // Faults and timing of the line rather than of the device's memory and commands.
 struct TransportFaults {
@@ -35,7 +38,7 @@ struct TransportFaults {
 struct SimOptions {
     Transport transport = Transport::kNone;
     std::uint16_t tcpPort = 0;
-    std::string listenAddress = "127.0.0.1";
+    IPv4Address listenAddress{127, 0, 0, 1};
     std::string dumpFile;
     std::string logFile;
     std::string configFile;  // 34 bytes

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "sim_options.h"
+
 namespace qelsim {
 
 // Started for the lifetime of the object where the system needs it (Winsock).
@@ -23,7 +25,10 @@ class SocketLibrary {
 
 // A socket listening on address:port (0: a free port, reported in boundPort), or -1 after a
 // message on standard error.
-int OpenListener(const std::string& address, std::uint16_t port, std::uint16_t& boundPort);
+int OpenListener(const IPv4Address& address, std::uint16_t port, std::uint16_t& boundPort);
+
+// Dotted decimal, for messages.
+std::string AddressText(const IPv4Address& address);
 
 // The next connection, non-blocking and without delayed small writes, or -1 when a stop was
 // requested first.

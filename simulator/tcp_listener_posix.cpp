@@ -19,14 +19,11 @@ SocketLibrary::SocketLibrary() : m_started(true) {}
 
 SocketLibrary::~SocketLibrary() = default;
 
-int OpenListener(const std::string& address, std::uint16_t port, std::uint16_t& boundPort) {
+int OpenListener(const IPv4Address& address, std::uint16_t port, std::uint16_t& boundPort) {
     sockaddr_in where{};
     where.sin_family = AF_INET;
     where.sin_port = htons(port);
-    if (inet_pton(AF_INET, address.c_str(), &where.sin_addr) != 1) {
-        std::fprintf(stderr, "qel-sim: %s is not an IPv4 address\n", address.c_str());
-        return -1;
-    }
+    std::memcpy(&where.sin_addr, address.data(), address.size());
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         std::perror("qel-sim: socket");
@@ -37,8 +34,8 @@ int OpenListener(const std::string& address, std::uint16_t port, std::uint16_t& 
     socklen_t length = sizeof where;
     if (bind(fd, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0 || listen(fd, 8) != 0 ||
         getsockname(fd, reinterpret_cast<sockaddr*>(&where), &length) != 0) {
-        std::fprintf(stderr, "qel-sim: cannot listen on %s:%u: %s\n", address.c_str(), port,
-                     std::strerror(errno));
+        std::fprintf(stderr, "qel-sim: cannot listen on %s:%u: %s\n", AddressText(address).c_str(),
+                     port, std::strerror(errno));
         close(fd);
         return -1;
     }

@@ -6,6 +6,7 @@
 #include <ws2tcpip.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "line_io.h"
 #include "stop_signal.h"
@@ -35,14 +36,11 @@ SocketLibrary::~SocketLibrary() {
     }
 }
 
-int OpenListener(const std::string& address, std::uint16_t port, std::uint16_t& boundPort) {
+int OpenListener(const IPv4Address& address, std::uint16_t port, std::uint16_t& boundPort) {
     sockaddr_in where{};
     where.sin_family = AF_INET;
     where.sin_port = htons(port);
-    if (inet_pton(AF_INET, address.c_str(), &where.sin_addr) != 1) {
-        std::fprintf(stderr, "qel-sim: %s is not an IPv4 address\n", address.c_str());
-        return -1;
-    }
+    std::memcpy(&where.sin_addr, address.data(), address.size());
     const SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (listener == INVALID_SOCKET) {
         std::fprintf(stderr, "qel-sim: socket: error %d\n", WSAGetLastError());
@@ -58,8 +56,8 @@ int OpenListener(const std::string& address, std::uint16_t port, std::uint16_t& 
     if (bind(listener, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0 ||
         listen(listener, 8) != 0 ||
         getsockname(listener, reinterpret_cast<sockaddr*>(&where), &length) != 0) {
-        std::fprintf(stderr, "qel-sim: cannot listen on %s:%u: error %d\n", address.c_str(), port,
-                     WSAGetLastError());
+        std::fprintf(stderr, "qel-sim: cannot listen on %s:%u: error %d\n",
+                     AddressText(address).c_str(), port, WSAGetLastError());
         closesocket(listener);
         return -1;
     }

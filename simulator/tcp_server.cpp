@@ -22,7 +22,12 @@ class Descriptor {
 
 }  // namespace
 
-int ServeTcp(SimulatedDevice& simulated, const std::string& address, std::uint16_t port) {
+std::string AddressText(const IPv4Address& address) {
+    return std::to_string(address[0]) + "." + std::to_string(address[1]) + "." +
+           std::to_string(address[2]) + "." + std::to_string(address[3]);
+}
+
+int ServeTcp(SimulatedDevice& simulated, const IPv4Address& address, std::uint16_t port) {
     const SocketLibrary sockets;
     if (!sockets.Started()) {
         std::fprintf(stderr, "qel-sim: the socket library did not start\n");
@@ -33,7 +38,7 @@ int ServeTcp(SimulatedDevice& simulated, const std::string& address, std::uint16
     if (listener.Get() < 0) {
         return 1;
     }
-    std::printf("listening %s:%u\n", address.c_str(), boundPort);
+    std::printf("listening %s:%u\n", AddressText(address).c_str(), boundPort);
     std::fflush(stdout);
     std::uint32_t connections = 0;
     for (;;) {

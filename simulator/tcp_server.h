@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "device_link.h"
 
@@ -10,6 +9,6 @@ namespace qelsim {
 
 // Binds, prints "listening ADDR:PORT" as the first line of standard output, and serves until a
 // stop is requested. Returns the process exit status.
-int ServeTcp(SimulatedDevice& simulated, const std::string& address, std::uint16_t port);
+int ServeTcp(SimulatedDevice& simulated, const IPv4Address& address, std::uint16_t port);
 
 }  // namespace qelsim

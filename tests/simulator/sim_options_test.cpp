@@ -63,6 +63,9 @@ TEST(SimOptions, LineForms) {
     EXPECT_EQ(line.latencyMs, 20U);
     EXPECT_EQ(line.flashMs, 5U);
     EXPECT_EQ(Parse({"--pty", "--idle-timeout", "0"}).options.line.idleLimit.count(), 0);
+    EXPECT_EQ(Parse({"--tcp", "0"}).options.listenAddress, (qelsim::IPv4Address{127, 0, 0, 1}));
+    EXPECT_EQ(Parse({"--tcp", "0", "--listen", "10.0.255.7"}).options.listenAddress,
+              (qelsim::IPv4Address{10, 0, 255, 7}));
 }
 
 TEST(SimOptions, HelpNeedsNoTransport) {
@@ -118,7 +121,12 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{{"--pty", "--seed", "-1"}, "bad value for --seed: -1"},
         BadLine{{"--pty", "--latency", "600001"}, "bad value for --latency: 600001"},
         BadLine{{"--pty", "--flash-ms", "5ms"}, "bad value for --flash-ms: 5ms"},
-        BadLine{{"--pty", "--close-on-reset", "--latency"}, "--latency needs a value MS"}));
+        BadLine{{"--pty", "--close-on-reset", "--latency"}, "--latency needs a value MS"},
+        BadLine{{"--tcp", "0", "--listen", "localhost"}, "bad value for --listen: localhost"},
+        BadLine{{"--tcp", "0", "--listen", "1.2.3"}, "bad value for --listen: 1.2.3"},
+        BadLine{{"--tcp", "0", "--listen", "1.2.3.4."}, "bad value for --listen: 1.2.3.4."},
+        BadLine{{"--tcp", "0", "--listen", "1..3.4"}, "bad value for --listen: 1..3.4"},
+        BadLine{{"--tcp", "0", "--listen", "1.2.3.256"}, "bad value for --listen: 1.2.3.256"}));
 
 TEST(SimOptions, UsageListsEveryOption) {
     const std::string usage = qelsim::UsageText();
