@@ -170,7 +170,7 @@ const std::map<std::string, OptionSpec>& Specs() {
               return !v.empty();
           }}},
         {"--log",
-         {"FILE", "append one JSON line per request and per boot check to FILE",
+         {"FILE", "append a JSON line per request and per event (boot, close, noise) to FILE",
           [](SimOptions& o, const std::string& v) {
               o.logFile = v;
               return !v.empty();
@@ -271,8 +271,7 @@ const std::map<std::string, OptionSpec>& Specs() {
           [](SimOptions& o, const std::string& v) { return ParseDelay(v, o.line.replyDelayMs); }}},
         {"--close-on-reset",
          {nullptr,
-          "drop the line after answering a reset, as a rebooting device does: TCP closes the "
-          "connection; on the pty nothing is read or answered until the port is closed",
+          "drop the line after answering a reset (TCP: close; pty: deaf until the port is closed)",
           [](SimOptions& o, const std::string&) {
               o.line.closeOnReset = true;
               return true;
@@ -298,13 +297,10 @@ const std::map<std::string, OptionSpec>& Specs() {
           [](SimOptions& o, const std::string& v) { return ParseU64(v, o.line.noiseSeed); }}},
         {"--latency",
          {"MS",
-          "link delay: every reply leaves MS milliseconds after its request arrived, while later "
-          "requests are read and answered in order",
+          "every reply leaves MS ms after its request came; later requests are read meanwhile",
           [](SimOptions& o, const std::string& v) { return ParseDelay(v, o.line.latencyMs); }}},
         {"--flash-ms",
-         {"MS",
-          "the device writes a page in MS milliseconds: its reply leaves, and the next request is "
-          "read, only then",
+         {"MS", "the device takes MS ms to write a page: its reply and the next read wait for it",
           [](SimOptions& o, const std::string& v) { return ParseDelay(v, o.line.flashMs); }}},
         {"--slow-reply",
          {"N:MS", "wait MS milliseconds more before the reply to request N (repeatable)",
