@@ -40,7 +40,7 @@ SessionEnd LineSession::Serve() {
     SteadyTime inputDoneAt = Clock::now();
     char buffer[4096];
     while (!StopRequested()) {
-        SteadyTime now = Clock::now();
+        const SteadyTime now = Clock::now();
         link.Process(now);
         if (const std::string due = link.TakeDue(now); !due.empty()) {
             if (!WritePaced(m_fd, due, m_characterTime)) {
@@ -70,13 +70,13 @@ SessionEnd LineSession::Serve() {
             case ReadOutcome::kData:
                 break;
         }
-        now = Clock::now();
+        SteadyTime complete = Clock::now();
         if (m_characterTime.count() > 0) {
             // The characters are only complete once their wire time has passed.
-            inputDoneAt = std::max(inputDoneAt, now) + m_characterTime * received;
-            now = inputDoneAt;
+            inputDoneAt = std::max(inputDoneAt, complete) + m_characterTime * received;
+            complete = inputDoneAt;
         }
-        link.Receive({buffer, received}, now);
+        link.Receive({buffer, received}, complete);
     }
     return SessionEnd::kStopped;
 }
