@@ -10,7 +10,7 @@ DownloadServices RealServices() {
             [](const char* path, char** image, int* first, int* end) {
                 return HL_ReadFile(path, image, first, end);
             },
-            cli::SystemSocketLibraryStarter()};
+            cli::SystemSocketLibraryStarter(), &ListSerialPorts};
 }
 
 }  // namespace orvane

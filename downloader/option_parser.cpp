@@ -9,7 +9,7 @@ namespace {
 
 constexpr cli::OptionSpec kOptions[] = {
     cli::kChannelOption, cli::kAddressOption, cli::kPortOption,   kFileOption,
-    kVerifyOption,       kModeOption,         cli::kDeviceOption,
+    kVerifyOption,       kModeOption,         cli::kDeviceOption, kListPortsOption,
 };
 
 void WarnUnknown(const std::string& argument) {

@@ -11,6 +11,8 @@ namespace orvane {
 inline constexpr cli::OptionSpec kFileOption{"/f=", 511};
 inline constexpr cli::OptionSpec kVerifyOption{"/v=", 7};
 inline constexpr cli::OptionSpec kModeOption{"/m=", 7};
+// Lists the serial ports and exits; needs no other option.
+inline constexpr cli::OptionSpec kListPortsOption{"/l"};
 
 // Options may come in any order and their letters in any case; values keep the case they were
 // typed in. Arguments that name no option are reported with a warning and skipped.

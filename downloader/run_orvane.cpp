@@ -6,6 +6,7 @@
 #include "option_parser.h"
 #include "option_validation.h"
 #include "platform.h"
+#include "port_list.h"
 #include "usage_text.h"
 
 namespace orvane {
@@ -17,8 +18,13 @@ int RunOrvane(int argc, const char* const* argv, const DownloadServices& service
         PrintUsage();
         return kExitSuccess;
     }
+    const cli::ParsedOptions options = ParseOptions(arguments);
+    if (options.Given(kListPortsOption.name)) {
+        PrintPortList(services.listPorts());
+        return kExitSuccess;
+    }
     RunSettings settings;
-    if (!ValidateOptions(ParseOptions(arguments), settings)) {
+    if (!ValidateOptions(options, settings)) {
         return kExitFailedBeforeRun;
     }
     return RunDownload(settings, services);

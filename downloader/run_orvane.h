@@ -1,4 +1,4 @@
-// The whole program: banner, command line, then the download.
+// The whole program: banner, command line, then the download or the list of serial ports.
 #pragma once
 
 #include "download_services.h"

@@ -119,5 +119,64 @@ INSTANTIATE_TEST_SUITE_P(
                     ModeCase{"Reset", 1, 4}, ModeCase{"b", 1, 5}, ModeCase{"BLIND", 1, 5},
                     ModeCase{"x", 1, 1}, ModeCase{"ab", 1, 1}));
 
+// /l lists what the port lister finds, in any case and whatever else is given, and downloads
+// nothing. The lister sorts; the list keeps its order.
+struct PortListCase {
+    const char* name;
+    std::vector<std::string> arguments;
+    std::vector<SerialPortInfo> ports;
+    std::string listed;  // everything printed after the banner
+};
+
+class PortList : public testing::TestWithParam<PortListCase> {};
+
+TEST_P(PortList, PrintsOneLineAPortAndExitsZero) {
+    SettingsProbe probe;
+    orvane::DownloadServices services = probe.Services();
+    services.listPorts = [] { return GetParam().ports; };
+    const RunResult result = RunProgram(GetParam().arguments, services);
+    EXPECT_EQ(result.output, kBanner + GetParam().listed);
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_FALSE(probe.Settings().has_value()) << "/l opens no channel";
+}
+
+const SerialPortInfo kBoardPort{.devicePath = "/dev/ttyS0"};
+const SerialPortInfo kUsbAdapter{.devicePath = "/dev/ttyUSB0",
+                                 .byIdPath = "/dev/serial/by-id/usb-FTDI_A9XYZ",
+                                 .vendorId = "0403",
+                                 .productId = "6001",
+                                 .serialNumber = "A9XYZ",
+                                 .manufacturer = "FTDI",
+                                 .product = "FT232R USB UART"};
+const SerialPortInfo kWindowsAdapter{.devicePath = "COM3",
+                                     .friendlyName = "USB Serial Port (COM3)",
+                                     .hardwareId = "FTDIBUS\\VID_0403+PID_6001"};
+const SerialPortInfo kWindowsBare{.devicePath = "COM10"};
+
+INSTANTIATE_TEST_SUITE_P(
+    ListPorts, PortList,
+    testing::Values(PortListCase{"NoneFound", {"/l"}, {}, "\n\nNo serial ports found.\n"},
+                    PortListCase{
+                        "LinuxColumnsOnlyWhereKnown",
+                        {"/L"},
+                        {kBoardPort, kUsbAdapter},
+                        "\n\nSerial ports:"
+                        "\ndevice        by-id                             vid:pid    serial  "
+                        "manufacturer  product"
+                        "\n/dev/ttyS0"
+                        "\n/dev/ttyUSB0  /dev/serial/by-id/usb-FTDI_A9XYZ  0403:6001  A9XYZ   FTDI"
+                        "          FT232R USB UART"
+                        "\n"},
+                    PortListCase{"WindowsWithOtherOptionsAndAnUnknownOne",
+                                 {"/c=com", "/p=1", "/x", "/f=a.hex", "/l"},
+                                 {kWindowsAdapter, kWindowsBare},
+                                 "\nWARNING: Unknown parameter [/X]. Ignore it."
+                                 "\n\nSerial ports:"
+                                 "\ndevice  name                    hardware id"
+                                 "\nCOM3    USB Serial Port (COM3)  FTDIBUS\\VID_0403+PID_6001"
+                                 "\nCOM10"
+                                 "\n"}),
+    [](const testing::TestParamInfo<PortListCase>& test) { return std::string(test.param.name); });
+
 }  // namespace
 }  // namespace orvane_test

@@ -19,6 +19,7 @@ const std::string kUsage =
     "\n                       valid SERIAL ports: [1..255]"
     "\n/d=<device>          - serial device path instead of the COM port number (e.g. "
     "/dev/ttyUSB0)"
+    "\n/l                   - list the serial ports and exit"
     "\n/f=<filename>        - Filename specifies the file to download"
     "\n/v=crc|full          - verification method - ony CRC16 or read all data back and verify"
     "\n                       default value is crc"
