@@ -17,9 +17,20 @@ constexpr std::streamsize kLargestAttribute = 4096;
 // The serial core's port type for "no UART here".
 constexpr std::string_view kUnknownPortType = "0";
 
+// The strings come from the device itself: control characters become '?' so that a device cannot
+// send escape sequences to the operator's terminal.
+std::string Printable(std::string text) {
+    for (char& character : text) {
+        const auto code = static_cast<unsigned char>(character);
+        if (code < 0x20 || code == 0x7F) {
+            character = '?';
+        }
+    }
+    return text;
+}
+
 // The first line of an attribute file without the blanks around it, or empty when there is no
-// such file. The strings come from the device itself: control characters become '?' so that a
-// device cannot send escape sequences to the operator's terminal.
+// such file.
 std::string ReadAttribute(const fs::path& folder, const char* name) {
     std::ifstream in(folder / name, std::ios::binary);
     std::string text(static_cast<std::size_t>(kLargestAttribute), '\0');
@@ -28,14 +39,8 @@ std::string ReadAttribute(const fs::path& folder, const char* name) {
     text = text.substr(0, text.find('\n'));
     const std::size_t first = text.find_first_not_of(" \t\r");
     const std::size_t last = text.find_last_not_of(" \t\r");
-    text = first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
-    for (char& character : text) {
-        const auto code = static_cast<unsigned char>(character);
-        if (code < 0x20 || code == 0x7F) {
-            character = '?';
-        }
-    }
-    return text;
+    return first == std::string::npos ? std::string()
+                                      : Printable(text.substr(first, last - first + 1));
 }
 
 // The entries of a folder, none when it cannot be read. Entries may vanish while a USB device is

@@ -1,12 +1,6 @@
 // The COM ports of a Windows system: their names from the registry's SERIALCOMM map, which every
 // serial driver fills, and what Device Manager knows of them (friendly name, hardware id) from
 // the Ports device class through SetupAPI.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <setupapi.h>
