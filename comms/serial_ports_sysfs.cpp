@@ -1,6 +1,7 @@
 // The ports of a Linux system from sysfs: every entry of class/tty with a device behind it, the
 // USB device above that device for its ids and strings, and /dev/serial/by-id for the stable
 // names udev gives them.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -35,8 +36,7 @@ std::string ReadAttribute(const fs::path& folder, const char* name) {
     std::ifstream in(folder / name, std::ios::binary);
     std::string text(static_cast<std::size_t>(kLargestAttribute), '\0');
     in.read(text.data(), kLargestAttribute);
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    text = text.substr(0, text.find('\n'));
+    text.resize(std::min(static_cast<std::size_t>(in.gcount()), text.find('\n')));
     const std::size_t first = text.find_first_not_of(" \t\r");
     const std::size_t last = text.find_last_not_of(" \t\r");
     return first == std::string::npos ? std::string()
