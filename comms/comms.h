@@ -86,7 +86,9 @@ class CComms {
     // in the port for the next call.
     virtual int Read(unsigned char* buffer, unsigned long count);
 
-    // Closes the port; does nothing when none is open. Always 0.
+    // Closes the port; does nothing when none is open. Always 0. Only the object that opened the
+    // port gives up its exclusive use: a copy, or an object whose open was refused, leaves it to
+    // the user that holds it.
     int Deinstall();
 
     // Drop what has been received and not read, and what was written and not yet sent.
@@ -100,9 +102,9 @@ class CComms {
     int OpenDevice(const std::string& path);
     int ApplyLineSettings(const comm_settings& settings);
     bool LineRunsSettings(const comm_settings& settings) const;
-    int WaitUntilWritable(long long deadlineMilliseconds);
 
     std::intptr_t m_handle;  // the open descriptor or handle; -1 when none
+    bool m_ownsLine;         // this object opened the port and holds it exclusively
     comm_settings m_settings;
     unsigned long m_timeoutMilliseconds;
     bool m_ready;

@@ -7,9 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <climits>
-#include <cstring>
 
 #include "comms.h"
 #include "comms_port.h"
@@ -17,8 +15,6 @@
 namespace {
 
 using comms_port::kNoHandle;
-// No buffer can hold more; larger counts come from a negative length turned unsigned.
-constexpr unsigned long kLargestCount = static_cast<unsigned long>(LONG_MAX);
 
 struct BaudRate {
     std::int32_t bitsPerSecond;
@@ -100,31 +96,12 @@ void MakeRaw(termios* attributes, const comm_settings& settings) {
     attributes->c_cc[VTIME] = 0;
 }
 
-long long NowMilliseconds() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-// A time-out far beyond any real wait counts as that far, never as a deadline in the past.
-long long DeadlineAfter(long long milliseconds) {
-    constexpr long long kLongestWait = 1000LL * 60 * 60 * 24 * 365;
-    return NowMilliseconds() +
-           (milliseconds < 0 || milliseconds > kLongestWait ? kLongestWait : milliseconds);
-}
-
-int RemainingMilliseconds(long long deadline) {
-    long long remaining = deadline - NowMilliseconds();
-    if (remaining <= 0) {
-        return 0;
-    }
-    return remaining > INT_MAX ? INT_MAX : static_cast<int>(remaining);
-}
-
 // >0 ready (revents filled), 0 deadline passed, <0 the wait failed.
 int PollUntil(int fd, short events, long long deadline, short* revents) {
     for (;;) {
         pollfd entry{fd, events, 0};
-        int result = poll(&entry, 1, RemainingMilliseconds(deadline));
+        const long long remaining = comms_port::RemainingMilliseconds(deadline);
+        int result = poll(&entry, 1, remaining > INT_MAX ? INT_MAX : static_cast<int>(remaining));
         if (result < 0 && errno == EINTR) {
             continue;
         }
@@ -133,22 +110,8 @@ int PollUntil(int fd, short events, long long deadline, short* revents) {
     }
 }
 
-long long TimeoutAsMilliseconds(unsigned long milliseconds) {
-    return milliseconds > static_cast<unsigned long>(INT_MAX)
-               ? INT_MAX
-               : static_cast<long long>(milliseconds);
-}
-
 int Descriptor(std::intptr_t handle) {
     return static_cast<int>(handle);
-}
-
-// Time the bytes need on the wire at the given rate: start, data, parity and stop bits each.
-long long WireMilliseconds(unsigned long count, const comm_settings& settings) {
-    long long bitsPerCharacter = 1 + settings.dataBits + (settings.parity != 0 ? 1 : 0) +
-                                 (settings.stopBits == kCommsStopBitsTwo ? 2 : 1);
-    long long baud = settings.baud > 0 ? settings.baud : 1;
-    return (static_cast<long long>(count) * bitsPerCharacter * 1000 + baud - 1) / baud;
 }
 
 }  // namespace
@@ -165,8 +128,72 @@ bool SettingsSupported(const comm_settings& settings, bool portIndexUsed) {
 }
 
 std::intptr_t DuplicatePort(std::intptr_t handle) {
-    const int copy = fcntl(static_cast<int>(handle), F_DUPFD_CLOEXEC, 0);
+    const int copy = fcntl(Descriptor(handle), F_DUPFD_CLOEXEC, 0);
     return copy >= 0 ? copy : kNoHandle;
+}
+
+void ClosePort(std::intptr_t handle, bool ownsLine) {
+    // Exclusive mode belongs to the line, not to the descriptor: while anyone else still holds
+    // the line (a simulator keeping its end of a pseudo-terminal alive), it would outlive the
+    // close and turn away the next open. Only its owner clears it, so that neither a refused
+    // opener nor a copy takes it from the user that holds the port.
+    if (ownsLine) {
+        ioctl(Descriptor(handle), TIOCNXCL);
+    }
+    close(Descriptor(handle));  // releases the lock with the last descriptor of the open port
+}
+
+bool Purge(std::intptr_t handle, Direction direction) {
+    return tcflush(Descriptor(handle), direction == Direction::kReceive ? TCIFLUSH : TCOFLUSH) == 0;
+}
+
+int ReadSome(std::intptr_t handle, unsigned char* buffer, unsigned long count, long long deadline,
+             unsigned long* got) {
+    *got = 0;
+    const int fd = Descriptor(handle);
+    short revents = 0;
+    const int waited = PollUntil(fd, POLLIN, deadline, &revents);
+    if (waited == 0) {
+        return kCommsErrReadTimeout;
+    }
+    if (waited < 0 || (revents & POLLIN) == 0) {
+        return kCommsErrRead;
+    }
+    const ssize_t received = read(fd, buffer, count);
+    if (received < 0 && (errno == EAGAIN || errno == EINTR)) {
+        return kCommsOk;
+    }
+    if (received <= 0) {
+        return kCommsErrRead;  // with poll reporting data, 0 means the line hung up
+    }
+    *got = static_cast<unsigned long>(received);
+    return kCommsOk;
+}
+
+int WriteSome(std::intptr_t handle, const unsigned char* data, unsigned long count,
+              long long deadline, unsigned long* written) {
+    *written = 0;
+    const int fd = Descriptor(handle);
+    const ssize_t sent = write(fd, data, count);
+    if (sent > 0) {
+        *written = static_cast<unsigned long>(sent);
+        return kCommsOk;
+    }
+    if (sent < 0 && errno == EINTR) {
+        return kCommsOk;
+    }
+    if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+        return kCommsErrWrite;
+    }
+    short revents = 0;
+    const int waited = PollUntil(fd, POLLOUT, deadline, &revents);
+    if (waited == 0) {
+        return kCommsErrWriteTimeout;
+    }
+    if (waited < 0 || (revents & POLLOUT) == 0) {
+        return kCommsErrWrite;
+    }
+    return kCommsOk;
 }
 
 }  // namespace comms_port
@@ -188,12 +215,13 @@ int CComms::OpenDevice(const std::string& path) {
     if (!isatty(fd)) {
         return kCommsErrSetup;
     }
-    // TIOCEXCL keeps other openers out (root excepted); the lock also tells two users of this
-    // library apart when one of them runs as root.
-    ioctl(fd, TIOCEXCL);
+    // The lock tells two users of this library apart even when one of them runs as root, whom
+    // exclusive mode does not stop. Only the lock's holder sets exclusive mode (keeping other
+    // openers out), and only it clears it again.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         return errno == EWOULDBLOCK ? kCommsErrBusy : kCommsErrSetup;
     }
+    m_ownsLine = ioctl(fd, TIOCEXCL) == 0;
     return kCommsOk;
 }
 
@@ -222,106 +250,4 @@ bool CComms::LineRunsSettings(const comm_settings& settings) const {
     }
     return (attributes.c_cflag & kLineFlagsMask) == LineFlagsFor(settings) &&
            cfgetospeed(&attributes) == speed;
-}
-
-int CComms::Read(unsigned char* buffer, unsigned long count) {
-    if (m_handle == kNoHandle) {
-        return kCommsErrNotOpen;
-    }
-    if ((buffer == nullptr && count > 0) || count > kLargestCount) {
-        return kCommsErrBadBuffer;
-    }
-    const long long deadline = DeadlineAfter(TimeoutAsMilliseconds(m_timeoutMilliseconds));
-    int fd = Descriptor(m_handle);
-    unsigned long received = 0;
-    while (received < count) {
-        short revents = 0;
-        int waited = PollUntil(fd, POLLIN, deadline, &revents);
-        if (waited == 0) {
-            return kCommsErrReadTimeout;
-        }
-        if (waited < 0 || (revents & POLLIN) == 0) {
-            return kCommsErrRead;
-        }
-        // Asking for no more than is missing leaves later bytes in the port.
-        ssize_t got = read(fd, buffer + received, count - received);
-        if (got < 0 && (errno == EAGAIN || errno == EINTR)) {
-            continue;
-        }
-        if (got <= 0) {
-            return kCommsErrRead;  // with poll reporting data, 0 means the line hung up
-        }
-        received += static_cast<unsigned long>(got);
-    }
-    return kCommsOk;
-}
-
-int CComms::Write(const unsigned char* data, unsigned long count) {
-    if (m_handle == kNoHandle) {
-        return kCommsErrNotOpen;
-    }
-    if ((data == nullptr && count > 0) || count > kLargestCount) {
-        return kCommsErrBadBuffer;
-    }
-    const long long deadline = DeadlineAfter(TimeoutAsMilliseconds(m_timeoutMilliseconds) +
-                                             WireMilliseconds(count, m_settings));
-    int fd = Descriptor(m_handle);
-    unsigned long sent = 0;
-    while (sent < count) {
-        ssize_t written = write(fd, data + sent, count - sent);
-        if (written > 0) {
-            sent += static_cast<unsigned long>(written);
-            continue;
-        }
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            return kCommsErrWrite;
-        }
-        int result = WaitUntilWritable(deadline);
-        if (result != kCommsOk) {
-            return result;
-        }
-    }
-    return kCommsOk;
-}
-
-int CComms::WaitUntilWritable(long long deadlineMilliseconds) {
-    short revents = 0;
-    int waited = PollUntil(Descriptor(m_handle), POLLOUT, deadlineMilliseconds, &revents);
-    if (waited == 0) {
-        return kCommsErrWriteTimeout;
-    }
-    if (waited < 0 || (revents & POLLOUT) == 0) {
-        return kCommsErrWrite;
-    }
-    return kCommsOk;
-}
-
-int CComms::Deinstall() {
-    if (m_handle != kNoHandle) {
-        // Exclusive mode belongs to the line, not to the descriptor: while anyone else still
-        // holds the line (a simulator keeping its end of a pseudo-terminal alive), it would
-        // outlive the close and turn away the next open.
-        ioctl(Descriptor(m_handle), TIOCNXCL);
-        close(Descriptor(m_handle));  // releases the lock with the descriptor
-        m_handle = kNoHandle;
-    }
-    m_ready = false;
-    return kCommsOk;
-}
-
-int CComms::PurgeRcvBuffer() {
-    if (m_handle == kNoHandle) {
-        return kCommsErrNotOpen;
-    }
-    return tcflush(Descriptor(m_handle), TCIFLUSH) == 0 ? kCommsOk : kCommsErrPurge;
-}
-
-int CComms::PurgeTransmitBuffer() {
-    if (m_handle == kNoHandle) {
-        return kCommsErrNotOpen;
-    }
-    return tcflush(Descriptor(m_handle), TCOFLUSH) == 0 ? kCommsOk : kCommsErrPurge;
 }

@@ -1,16 +1,7 @@
 // Windows back end of CComms: a COM port through CreateFile, its line through the DCB (no flow
 // control of any kind), and every wait through COMMTIMEOUTS set for what is left of the call's
 // one deadline.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
-
-#include <chrono>
-#include <climits>
 
 #include "comms.h"
 #include "comms_port.h"
@@ -18,8 +9,6 @@
 namespace {
 
 using comms_port::kNoHandle;
-// No buffer can hold more; larger counts come from a negative length turned unsigned.
-constexpr unsigned long kLargestCount = static_cast<unsigned long>(LONG_MAX);
 // ReadFile and WriteFile take a DWORD count; a larger call goes in pieces of this size.
 constexpr unsigned long kLargestPiece = 1UL << 30;
 
@@ -42,27 +31,12 @@ BYTE StopBitsFor(std::int32_t stopBits) {
     return stopBits == kCommsStopBitsTwo ? TWOSTOPBITS : ONESTOPBIT;
 }
 
-// Raw binary line: no hardware or software flow control, no character replacement, and an error
-// on the line does not stop reads and writes until someone clears it.
-void MakeRaw(DCB* line, const comm_settings& settings) {
-    line->BaudRate = static_cast<DWORD>(settings.baud);
-    line->ByteSize = static_cast<BYTE>(settings.dataBits);
-    line->Parity = ParityFor(settings.parity);
-    line->StopBits = StopBitsFor(settings.stopBits);
-    line->fBinary = TRUE;
-    line->fParity = settings.parity != kCommsParityNone ? TRUE : FALSE;
-    line->fOutxCtsFlow = FALSE;
-    line->fOutxDsrFlow = FALSE;
-    line->fDtrControl = DTR_CONTROL_ENABLE;
-    line->fDsrSensitivity = FALSE;
-    line->fTXContinueOnXoff = TRUE;
-    line->fOutX = FALSE;
-    line->fInX = FALSE;
-    line->fErrorChar = FALSE;
-    line->fNull = FALSE;
-    line->fRtsControl = RTS_CONTROL_ENABLE;
-    line->fAbortOnError = FALSE;
-}
+// With flow control off XON/XOFF never act; the characters and limits only have to be valid: the
+// usual DC1 and DC3, and limits small enough for the smallest input queue a driver keeps.
+constexpr char kXonCharacter = 0x11;
+constexpr char kXoffCharacter = 0x13;
+constexpr WORD kXonLimit = 256;
+constexpr WORD kXoffLimit = 256;
 
 bool LineMatches(const DCB& line, const comm_settings& settings) {
     return line.BaudRate == static_cast<DWORD>(settings.baud) &&
@@ -71,41 +45,12 @@ bool LineMatches(const DCB& line, const comm_settings& settings) {
            !line.fOutxDsrFlow && !line.fOutX && !line.fInX;
 }
 
-long long NowMilliseconds() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-// A time-out far beyond any real wait counts as that far, never as a deadline in the past.
-long long DeadlineAfter(long long milliseconds) {
-    constexpr long long kLongestWait = 1000LL * 60 * 60 * 24 * 365;
-    return NowMilliseconds() +
-           (milliseconds < 0 || milliseconds > kLongestWait ? kLongestWait : milliseconds);
-}
-
 // What is left until the deadline, as a COMMTIMEOUTS constant: 0 once it has passed, and never
 // MAXDWORD, which some drivers read as "no time-out".
 DWORD RemainingMilliseconds(long long deadline) {
-    const long long remaining = deadline - NowMilliseconds();
-    if (remaining <= 0) {
-        return 0;
-    }
+    const long long remaining = comms_port::RemainingMilliseconds(deadline);
     constexpr long long kLargest = static_cast<long long>(MAXDWORD) - 1;
     return static_cast<DWORD>(remaining > kLargest ? kLargest : remaining);
-}
-
-long long TimeoutAsMilliseconds(unsigned long milliseconds) {
-    return milliseconds > static_cast<unsigned long>(INT_MAX)
-               ? INT_MAX
-               : static_cast<long long>(milliseconds);
-}
-
-// Time the bytes need on the wire at the given rate: start, data, parity and stop bits each.
-long long WireMilliseconds(unsigned long count, const comm_settings& settings) {
-    long long bitsPerCharacter = 1 + settings.dataBits + (settings.parity != 0 ? 1 : 0) +
-                                 (settings.stopBits == kCommsStopBitsTwo ? 2 : 1);
-    long long baud = settings.baud > 0 ? settings.baud : 1;
-    return (static_cast<long long>(count) * bitsPerCharacter * 1000 + baud - 1) / baud;
 }
 
 // One total time-out for the next ReadFile: no interval limit and no per-byte part, so that the
@@ -157,11 +102,88 @@ bool SettingsSupported(const comm_settings& settings, bool portIndexUsed) {
 std::intptr_t DuplicatePort(std::intptr_t handle) {
     HANDLE copy = INVALID_HANDLE_VALUE;
     const HANDLE self = GetCurrentProcess();
-    if (!DuplicateHandle(self, reinterpret_cast<HANDLE>(handle), self, &copy, 0, FALSE,
-                         DUPLICATE_SAME_ACCESS)) {
+    if (!DuplicateHandle(self, AsHandle(handle), self, &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
         return kNoHandle;
     }
     return reinterpret_cast<std::intptr_t>(copy);
+}
+
+// Windows keeps a port to one user by itself: closing the handle is all there is to give up.
+void ClosePort(std::intptr_t handle, bool /*ownsLine*/) {
+    CloseHandle(AsHandle(handle));
+}
+
+bool Purge(std::intptr_t handle, Direction direction) {
+    const DWORD flags = direction == Direction::kReceive ? PURGE_RXABORT | PURGE_RXCLEAR
+                                                         : PURGE_TXABORT | PURGE_TXCLEAR;
+    return PurgeComm(AsHandle(handle), flags) != FALSE;
+}
+
+// No character replacement, and an error on the line does not stop reads and writes until someone
+// clears it.
+void MakeRawLine(DCB* line, const comm_settings& settings) {
+    line->BaudRate = static_cast<DWORD>(settings.baud);
+    line->ByteSize = static_cast<BYTE>(settings.dataBits);
+    line->Parity = ParityFor(settings.parity);
+    line->StopBits = StopBitsFor(settings.stopBits);
+    line->fBinary = TRUE;
+    line->fParity = settings.parity != kCommsParityNone ? TRUE : FALSE;
+    line->fOutxCtsFlow = FALSE;
+    line->fOutxDsrFlow = FALSE;
+    line->fDtrControl = DTR_CONTROL_ENABLE;
+    line->fDsrSensitivity = FALSE;
+    line->fTXContinueOnXoff = TRUE;
+    line->fOutX = FALSE;
+    line->fInX = FALSE;
+    line->fErrorChar = FALSE;
+    line->fNull = FALSE;
+    line->fRtsControl = RTS_CONTROL_ENABLE;
+    line->fAbortOnError = FALSE;
+    line->XonChar = kXonCharacter;
+    line->XoffChar = kXoffCharacter;
+    line->XonLim = kXonLimit;
+    line->XoffLim = kXoffLimit;
+}
+
+// ReadFile may return success with fewer bytes than asked when its time-out ends it: only the
+// count it reports has arrived, so the caller goes on for the rest until the deadline.
+int ReadSome(std::intptr_t handle, unsigned char* buffer, unsigned long count, long long deadline,
+             unsigned long* got) {
+    *got = 0;
+    const HANDLE port = AsHandle(handle);
+    const DWORD remaining = RemainingMilliseconds(deadline);
+    if (!LimitNextRead(port, remaining)) {
+        return kCommsErrRead;
+    }
+    DWORD received = 0;
+    if (ReadFile(port, buffer, PieceOf(count), &received, nullptr) == FALSE) {
+        const DWORD error = GetLastError();
+        ClearLineErrors(port);
+        return TimedOut(error) ? kCommsErrReadTimeout : kCommsErrRead;
+    }
+    *got = received;
+    return received == 0 && remaining == 0 ? kCommsErrReadTimeout : kCommsOk;
+}
+
+int WriteSome(std::intptr_t handle, const unsigned char* data, unsigned long count,
+              long long deadline, unsigned long* written) {
+    *written = 0;
+    const HANDLE port = AsHandle(handle);
+    const DWORD remaining = RemainingMilliseconds(deadline);
+    if (remaining == 0) {
+        return kCommsErrWriteTimeout;
+    }
+    if (!LimitNextWrite(port, remaining)) {
+        return kCommsErrWrite;
+    }
+    DWORD sent = 0;
+    if (WriteFile(port, data, PieceOf(count), &sent, nullptr) == FALSE) {
+        const DWORD error = GetLastError();
+        ClearLineErrors(port);
+        return TimedOut(error) ? kCommsErrWriteTimeout : kCommsErrWrite;
+    }
+    *written = sent;
+    return kCommsOk;
 }
 
 }  // namespace comms_port
@@ -189,6 +211,7 @@ int CComms::OpenDevice(const std::string& path) {
                                                                                 : kCommsErrOpen;
     }
     m_handle = reinterpret_cast<std::intptr_t>(port);
+    m_ownsLine = true;
     DCB line{};
     line.DCBlength = sizeof line;
     if (GetCommState(port, &line) == FALSE) {
@@ -204,7 +227,7 @@ int CComms::ApplyLineSettings(const comm_settings& settings) {
     if (GetCommState(port, &line) == FALSE) {
         return kCommsErrSetup;
     }
-    MakeRaw(&line, settings);
+    comms_port::MakeRawLine(&line, settings);
     if (SetCommState(port, &line) == FALSE ||
         PurgeComm(port, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR) == FALSE) {
         return kCommsErrSetup;
@@ -220,90 +243,4 @@ bool CComms::LineRunsSettings(const comm_settings& settings) const {
         return false;
     }
     return LineMatches(line, settings);
-}
-
-// ReadFile may return success with fewer bytes than asked when its time-out ends it: only the
-// count it reports has arrived, so the call goes on for the rest until the deadline.
-int CComms::Read(unsigned char* buffer, unsigned long count) {
-    if (m_handle == kNoHandle) {
-        return kCommsErrNotOpen;
-    }
-    if ((buffer == nullptr && count > 0) || count > kLargestCount) {
-        return kCommsErrBadBuffer;
-    }
-    const HANDLE port = AsHandle(m_handle);
-    const long long deadline = DeadlineAfter(TimeoutAsMilliseconds(m_timeoutMilliseconds));
-    unsigned long received = 0;
-    while (received < count) {
-        const DWORD remaining = RemainingMilliseconds(deadline);
-        if (!LimitNextRead(port, remaining)) {
-            return kCommsErrRead;
-        }
-        DWORD got = 0;
-        if (ReadFile(port, buffer + received, PieceOf(count - received), &got, nullptr) == FALSE) {
-            const DWORD error = GetLastError();
-            ClearLineErrors(port);
-            return TimedOut(error) ? kCommsErrReadTimeout : kCommsErrRead;
-        }
-        received += got;
-        if (got == 0 && remaining == 0) {
-            return kCommsErrReadTimeout;
-        }
-    }
-    return kCommsOk;
-}
-
-int CComms::Write(const unsigned char* data, unsigned long count) {
-    if (m_handle == kNoHandle) {
-        return kCommsErrNotOpen;
-    }
-    if ((data == nullptr && count > 0) || count > kLargestCount) {
-        return kCommsErrBadBuffer;
-    }
-    const HANDLE port = AsHandle(m_handle);
-    const long long deadline = DeadlineAfter(TimeoutAsMilliseconds(m_timeoutMilliseconds) +
-                                             WireMilliseconds(count, m_settings));
-    unsigned long sent = 0;
-    while (sent < count) {
-        const DWORD remaining = RemainingMilliseconds(deadline);
-        if (remaining == 0) {
-            return kCommsErrWriteTimeout;
-        }
-        if (!LimitNextWrite(port, remaining)) {
-            return kCommsErrWrite;
-        }
-        DWORD written = 0;
-        if (WriteFile(port, data + sent, PieceOf(count - sent), &written, nullptr) == FALSE) {
-            const DWORD error = GetLastError();
-            ClearLineErrors(port);
-            return TimedOut(error) ? kCommsErrWriteTimeout : kCommsErrWrite;
-        }
-        sent += written;
-    }
-    return kCommsOk;
-}
-
-int CComms::Deinstall() {
-    if (m_handle != kNoHandle) {
-        CloseHandle(AsHandle(m_handle));
-        m_handle = kNoHandle;
-    }
-    m_ready = false;
-    return kCommsOk;
-}
-
-int CComms::PurgeRcvBuffer() {
-    if (m_handle == kNoHandle) {
-        return kCommsErrNotOpen;
-    }
-    return PurgeComm(AsHandle(m_handle), PURGE_RXABORT | PURGE_RXCLEAR) != FALSE ? kCommsOk
-                                                                                 : kCommsErrPurge;
-}
-
-int CComms::PurgeTransmitBuffer() {
-    if (m_handle == kNoHandle) {
-        return kCommsErrNotOpen;
-    }
-    return PurgeComm(AsHandle(m_handle), PURGE_TXABORT | PURGE_TXCLEAR) != FALSE ? kCommsOk
-                                                                                 : kCommsErrPurge;
 }

@@ -6,6 +6,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -183,6 +184,36 @@ TEST_F(CommsOverPty, DeinstallGivesUpExclusiveModeThatWouldOutliveIt) {
     ASSERT_EQ(ioctl(other, TIOCGEXCL, &exclusive), 0);
     EXPECT_EQ(exclusive, 0);
     close(other);
+}
+
+bool LineIsExclusive(const char* path) {
+    const int probe = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (probe < 0) {
+        return errno == EBUSY;  // exclusive mode turns away everyone but root
+    }
+    int exclusive = 0;
+    const bool asked = ioctl(probe, TIOCGEXCL, &exclusive) == 0;
+    close(probe);
+    return asked && exclusive != 0;
+}
+
+// Neither a refused opener nor a copy takes exclusive mode from the user that holds the port.
+TEST_F(CommsOverPty, ExclusiveModeStaysWithTheUserThatHoldsThePort) {
+    ASSERT_TRUE(LineIsExclusive(m_pty.SlavePath()));
+    CComms refused;
+    refused.SetDevicePath(m_pty.SlavePath());
+    ASSERT_EQ(refused.SetCommPort(&k8N1), kCommsErrBusy);
+    refused.Deinstall();
+    { CComms copy(m_comms); }
+    EXPECT_TRUE(LineIsExclusive(m_pty.SlavePath()));
+    CComms third;
+    third.SetDevicePath(m_pty.SlavePath());
+    EXPECT_EQ(third.SetCommPort(&k8N1), kCommsErrBusy);
+
+    m_comms.Deinstall();
+    EXPECT_FALSE(LineIsExclusive(m_pty.SlavePath()));
+    EXPECT_EQ(third.SetCommPort(&k8N1), kCommsOk);
+    EXPECT_TRUE(LineIsExclusive(m_pty.SlavePath()));
 }
 #endif
 
