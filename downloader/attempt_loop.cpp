@@ -2,8 +2,8 @@
 
 #include "exit_status.h"
 #include "orvane_print.h"
-#include "platform.h"
 #include "qel_codes.h"
+#include "qel_sleep.h"
 
 namespace orvane {
 namespace {
@@ -41,7 +41,7 @@ Outcome Transmit(ICommChannel& channel, QelProtocol& protocol, int transmission)
         return Outcome::kImageWrong;
     }
     Print("\nWARNING: Sending data failed. ec=%d", result);
-    platform::Sleep(kPauseAfterFailureMs);
+    qel::Sleep(kPauseAfterFailureMs);
     return Outcome::kRetry;
 }
 
@@ -62,7 +62,7 @@ int RunAttempts(const RunSettings& settings, ICommChannel& channel, QelProtocol&
         const int openResult = channel.Open(openParams);
         if (openResult != 0) {
             Print("\nERROR: Cannot open communication channel. ec=%d", openResult);
-            platform::Sleep(kPauseAfterFailureMs);
+            qel::Sleep(kPauseAfterFailureMs);
         } else {
             outcome = Transmit(channel, protocol, ++transmissions);
         }

@@ -17,7 +17,7 @@ void PrintRefusal(const cli::OptionRefusal& refusal) {
 }  // namespace
 
 int SelectVerifyMethod(const std::string& text) {
-    return cli::EqualsIgnoringCase(text, "full") ? kVerifyFull : kVerifyCrc16;
+    return cli::EqualsIgnoringCase(text, "full") ? kVerifyMethodFull : kVerifyMethodCrc16;
 }
 
 int SelectRunMode(const std::string& text) {

@@ -4,22 +4,22 @@
 #include <string>
 
 #include "channel_options.h"
+#include "qel_protocol_settings.h"
 
 namespace orvane {
 
-inline constexpr int kVerifyCrc16 = 1;
-inline constexpr int kVerifyFull = 2;
-
-inline constexpr int kRunModeAll = 1;
-inline constexpr int kRunModeWriteOnly = 2;
-inline constexpr int kRunModeVerifyOnly = 3;
-inline constexpr int kRunModeResetOnly = 4;
-inline constexpr int kRunModeBlind = 5;
+using qel::kRunModeAll;
+using qel::kRunModeBlind;
+using qel::kRunModeResetOnly;
+using qel::kRunModeVerifyOnly;
+using qel::kRunModeWriteOnly;
+using qel::kVerifyMethodCrc16;
+using qel::kVerifyMethodFull;
 
 struct RunSettings {
     cli::ChannelSettings channel;
     std::string filePath;  // the HEX file, as typed; at most 511 characters
-    int verifyMethod = kVerifyCrc16;
+    int verifyMethod = kVerifyMethodCrc16;
     int runMode = kRunModeAll;
 };
 

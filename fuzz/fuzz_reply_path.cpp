@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "fuzzed_device_channel.h"
-#include "platform.h"
 #include "protocol_access.h"
 #include "qel_protocol.h"
+#include "qel_sleep.h"
 
 namespace {
 
@@ -85,7 +85,7 @@ void RequireKnownResult(int result, const Input& input) {
 }
 
 // Reply texts end with a NUL inside their buffer; reading them whole finds any that does not.
-class ReplyTextReader : public platform::TraceReceiver {
+class ReplyTextReader : public qel::TraceReceiver {
   public:
     std::intptr_t OnMessage(unsigned int, std::uintptr_t wParam, std::intptr_t lParam) override {
         const char* text = reinterpret_cast<const char*>(lParam);
@@ -243,7 +243,7 @@ void NoPause(unsigned long) {}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
     static const bool quiet = [] {
-        platform::SetSleepFunction(&NoPause);
+        qel::SetSleepFunction(&NoPause);
         return std::freopen("/dev/null", "w", stdout) != nullptr;
     }();
     (void)quiet;

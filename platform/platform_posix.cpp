@@ -1,8 +1,6 @@
 // POSIX implementation of the platform layer.
-#include "platform.h"
-
 #include <arpa/inet.h>
-#include <netdb.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -10,23 +8,17 @@
 #include <sys/socket.h>
 #include <time.h>
 #include <unistd.h>
-#include <cerrno>
-#include <cstring>
 
-#include <fcntl.h>
-#include <atomic>
+#include <cerrno>
 #include <chrono>
+
+#include "platform.h"
 
 namespace {
 
-void RealSleep(unsigned long milliseconds) {
-    timespec remaining{static_cast<time_t>(milliseconds / 1000),
-                       static_cast<long>((milliseconds % 1000) * 1000000L)};
-    while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
-    }
+int Descriptor(platform::SocketHandle socket) {
+    return static_cast<int>(socket);
 }
-
-std::atomic<platform::SleepFunction> g_sleep{&RealSleep};
 
 // Winsock numbering for the two conditions the callers tell apart.
 int ToWinsockNumbering(int error) {
@@ -42,10 +34,10 @@ int ToWinsockNumbering(int error) {
 thread_local int t_lastError = 0;
 
 // A signal does not start the wait over: the time-out first asked for stays the bound.
-int PollOne(int socket, short events, int timeoutMilliseconds, short* revents) {
+int PollOne(platform::SocketHandle socket, short events, int timeoutMilliseconds, short* revents) {
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
-    pollfd entry{socket, events, 0};
+    pollfd entry{Descriptor(socket), events, 0};
     int result;
     int wait = timeoutMilliseconds;
     while ((result = poll(&entry, 1, wait)) < 0 && errno == EINTR) {
@@ -77,13 +69,18 @@ int WSAStartup(unsigned short version, WSADATA* data) {
 
 namespace platform {
 
-void Sleep(unsigned long milliseconds) {
-    g_sleep.load()(milliseconds);
+void RealSleep(unsigned long milliseconds) {
+    timespec remaining{static_cast<time_t>(milliseconds / 1000),
+                       static_cast<long>((milliseconds % 1000) * 1000000L)};
+    while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+    }
 }
 
-SleepFunction SetSleepFunction(SleepFunction replacement) {
-    return g_sleep.exchange(replacement != nullptr ? replacement : &RealSleep);
+bool StartSocketLibrary() {
+    return true;
 }
+
+void StopSocketLibrary() {}
 
 void IgnoreBrokenPipe() {
     signal(SIGPIPE, SIG_IGN);
@@ -106,14 +103,14 @@ SocketHandle OpenTcpSocket() {
     int on = 1;
     setsockopt(handle, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
 #endif
-    return handle;
+    return static_cast<SocketHandle>(handle);
 }
 
 int CloseSocketHandle(SocketHandle socket) {
     if (socket == kInvalidSocket) {
         return EBADF;
     }
-    return ::close(socket) == 0 ? 0 : errno;
+    return ::close(Descriptor(socket)) == 0 ? 0 : errno;
 }
 
 int LastSocketError() {
@@ -121,11 +118,12 @@ int LastSocketError() {
 }
 
 void SetSocketNonBlocking(SocketHandle socket, bool nonBlocking) {
-    int flags = fcntl(socket, F_GETFL, 0);
+    const int descriptor = Descriptor(socket);
+    int flags = fcntl(descriptor, F_GETFL, 0);
     if (flags < 0) {
         return;
     }
-    fcntl(socket, F_SETFL, nonBlocking ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK));
+    fcntl(descriptor, F_SETFL, nonBlocking ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK));
 }
 
 void SetSocketNoDelay(SocketHandle socket) {
@@ -135,24 +133,7 @@ void SetSocketNoDelay(SocketHandle socket) {
     return;
 #endif
     int on = 1;
-    setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-}
-
-bool ResolveIPv4(const char* host, std::uint32_t* addressNetworkOrder) {
-    if (host == nullptr || *host == '\0') {
-        return false;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host, nullptr, &hints, &found) != 0 || found == nullptr) {
-        return false;
-    }
-    const auto* address = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
-    *addressNetworkOrder = address->sin_addr.s_addr;
-    freeaddrinfo(found);
-    return true;
+    setsockopt(Descriptor(socket), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
 std::uint32_t ParseIPv4(const char* text) {
@@ -166,7 +147,8 @@ int ConnectIPv4(SocketHandle socket, std::uint32_t addressNetworkOrder, std::uin
     address.sin_addr.s_addr = addressNetworkOrder;
     int result;
     do {
-        result = ::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        result = ::connect(Descriptor(socket), reinterpret_cast<const sockaddr*>(&address),
+                           sizeof address);
     } while (result < 0 && errno == EINTR);
     if (result < 0) {
         t_lastError = errno;
@@ -202,7 +184,7 @@ int WaitReadable(SocketHandle socket, int timeoutMilliseconds) {
 bool PendingSocketError(SocketHandle socket, int* error) {
     int value = 0;
     socklen_t size = sizeof value;
-    if (getsockopt(socket, SOL_SOCKET, SO_ERROR, &value, &size) != 0) {
+    if (getsockopt(Descriptor(socket), SOL_SOCKET, SO_ERROR, &value, &size) != 0) {
         t_lastError = errno;
         return false;
     }
@@ -218,7 +200,7 @@ int SendBytes(SocketHandle socket, const char* data, int length) {
 #endif
     ssize_t sent;
     do {
-        sent = ::send(socket, data, static_cast<size_t>(length), kFlags);
+        sent = ::send(Descriptor(socket), data, static_cast<size_t>(length), kFlags);
     } while (sent < 0 && errno == EINTR);
     if (sent < 0) {
         t_lastError = errno;
@@ -230,7 +212,7 @@ int SendBytes(SocketHandle socket, const char* data, int length) {
 int ReceiveBytes(SocketHandle socket, char* buffer, int length) {
     ssize_t received;
     do {
-        received = ::recv(socket, buffer, static_cast<size_t>(length), 0);
+        received = ::recv(Descriptor(socket), buffer, static_cast<size_t>(length), 0);
     } while (received < 0 && errno == EINTR);
     if (received < 0) {
         t_lastError = errno;

@@ -1,16 +1,14 @@
-// Windows implementation of the platform layer: the real Sleep behind the replaceable pause, and
-// the Winsock form of every socket helper. SendMessageA and WSAStartup are Windows' own.
+// Windows implementation of the platform layer: the real pause, and the Winsock form of every
+// socket helper. SendMessageA and WSAStartup are Windows' own.
+#include <type_traits>
+
 #include "platform.h"
 
-#include <atomic>
+static_assert(std::is_same_v<SOCKET, platform::SocketHandle> &&
+                  INVALID_SOCKET == platform::kInvalidSocket,
+              "the library's socket handle is Winsock's SOCKET");
 
 namespace {
-
-void RealSleep(unsigned long milliseconds) {
-    ::Sleep(static_cast<DWORD>(milliseconds));
-}
-
-std::atomic<platform::SleepFunction> g_sleep{&RealSleep};
 
 // A negative wait means no limit, as with poll on POSIX.
 timeval* ToTimeval(int timeoutMilliseconds, timeval* storage) {
@@ -26,12 +24,17 @@ timeval* ToTimeval(int timeoutMilliseconds, timeval* storage) {
 
 namespace platform {
 
-void Sleep(unsigned long milliseconds) {
-    g_sleep.load()(milliseconds);
+void RealSleep(unsigned long milliseconds) {
+    ::Sleep(static_cast<DWORD>(milliseconds));
 }
 
-SleepFunction SetSleepFunction(SleepFunction replacement) {
-    return g_sleep.exchange(replacement != nullptr ? replacement : &RealSleep);
+bool StartSocketLibrary() {
+    WSADATA data;
+    return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+}
+
+void StopSocketLibrary() {
+    ::WSACleanup();
 }
 
 void IgnoreBrokenPipe() {}
@@ -65,23 +68,6 @@ void SetSocketNonBlocking(SocketHandle socket, bool nonBlocking) {
 void SetSocketNoDelay(SocketHandle socket) {
     BOOL on = TRUE;
     ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
-}
-
-bool ResolveIPv4(const char* host, std::uint32_t* addressNetworkOrder) {
-    if (host == nullptr || *host == '\0') {
-        return false;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host, nullptr, &hints, &found) != 0 || found == nullptr) {
-        return false;
-    }
-    const auto* address = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
-    *addressNetworkOrder = address->sin_addr.s_addr;
-    ::freeaddrinfo(found);
-    return true;
 }
 
 std::uint32_t ParseIPv4(const char* text) {

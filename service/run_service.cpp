@@ -12,9 +12,6 @@
 namespace service {
 namespace {
 
-constexpr int kVerifyCrc16 = 1;
-constexpr int kRunAll = 1;
-
 // Everything that can be refused without touching the device.
 std::string CommandLineError(const ServiceOptions& options, cli::ChannelValidation& channel,
                              RequestParse& request) {
@@ -48,7 +45,7 @@ Outcome RunOverChannel(const cli::ChannelSettings& settings, const cli::ChannelF
     if (opened != qel::kOk) {
         return Outcome::Device(opened, "Cannot open communication channel.");
     }
-    QelProtocol protocol(channel.get(), kVerifyCrc16, kRunAll, nullptr);
+    QelProtocol protocol(channel.get(), qel::kVerifyMethodCrc16, qel::kRunModeAll, nullptr);
     Outcome outcome = RunCommand(protocol, request, report);
     channel->Close();
     return outcome;

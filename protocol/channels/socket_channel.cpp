@@ -2,8 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
+#include "platform.h"
 #include "qel_codes.h"
+#include "qel_sleep.h"
+
+static_assert(std::is_same_v<platform::SocketHandle, std::uintptr_t>,
+              "the channel keeps the platform's socket handle as it is");
 
 namespace {
 
@@ -27,14 +33,24 @@ int StartConnect(platform::SocketHandle socket, std::uint32_t addressNetworkOrde
 SocketChannel::ConnectSteps SocketChannel::s_connectSteps = {
     &StartConnect, &platform::WaitForConnect, kConnectLimitMilliseconds};
 
-SocketChannel::SocketChannel() : m_params{}, m_socket(platform::kInvalidSocket) {}
+SocketChannel::SocketChannel()
+    : m_params{},
+      m_socket(platform::kInvalidSocket),
+      m_socketLibraryStarted(platform::StartSocketLibrary()) {}
 
-// All four copy the record and the handle as they are: a copy talks over the same socket.
+// All four copy the record and the handle as they are: a copy talks over the same socket. Each
+// object holds a start of the socket library of its own.
 SocketChannel::SocketChannel(const SocketChannel& other)
-    : ICommChannel(other), m_params(other.m_params), m_socket(other.m_socket) {}
+    : ICommChannel(other),
+      m_params(other.m_params),
+      m_socket(other.m_socket),
+      m_socketLibraryStarted(platform::StartSocketLibrary()) {}
 
 SocketChannel::SocketChannel(SocketChannel&& other)
-    : ICommChannel(other), m_params(other.m_params), m_socket(other.m_socket) {}
+    : ICommChannel(other),
+      m_params(other.m_params),
+      m_socket(other.m_socket),
+      m_socketLibraryStarted(platform::StartSocketLibrary()) {}
 
 SocketChannel& SocketChannel::operator=(const SocketChannel& other) {
     m_params = other.m_params;
@@ -50,7 +66,11 @@ SocketChannel& SocketChannel::operator=(SocketChannel&& other) {
 
 // Copies share the socket, so only Close releases it: closing here could close a descriptor
 // that a copy, or by now an unrelated file, still uses.
-SocketChannel::~SocketChannel() = default;
+SocketChannel::~SocketChannel() {
+    if (m_socketLibraryStarted) {
+        platform::StopSocketLibrary();
+    }
+}
 
 int SocketChannel::Open(void* params) {
     if (params == nullptr) {
@@ -73,6 +93,9 @@ int SocketChannel::CloseSocket() {
 
 int SocketChannel::OpenSocketAndConnect() {
     CloseSocket();  // a socket left from an earlier Open is not needed any more
+    if (!m_socketLibraryStarted) {
+        m_socketLibraryStarted = platform::StartSocketLibrary();
+    }
     m_socket = platform::OpenTcpSocket();
     if (m_socket == platform::kInvalidSocket) {
         return qel::kErrSocketCreate;
@@ -157,7 +180,7 @@ int SocketChannel::Write(char* data, int length) {
             if (platform::LastSocketError() != platform::kErrorInProgress) {
                 return qel::kErrWrite;
             }
-            platform::Sleep(kSendRetryPauseMilliseconds);
+            qel::Sleep(kSendRetryPauseMilliseconds);
         } else {
             sent += result;
         }

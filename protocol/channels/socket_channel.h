@@ -4,11 +4,12 @@
 #include <cstdint>
 
 #include "comm_channel.h"
-#include "platform.h"
 #include "qel_export.h"
 
 class QEL_API SocketChannel : public ICommChannel {
   public:
+    // Every channel object starts the system's socket library for itself (Windows counts the
+    // starts, so a caller's own WSAStartup stays harmless) and ends its start when destroyed.
     SocketChannel();
     SocketChannel(const SocketChannel& other);
     SocketChannel(SocketChannel&& other);
@@ -23,24 +24,29 @@ class QEL_API SocketChannel : public ICommChannel {
 
   private:
     friend class SocketChannelTestAccess;
+
+    // The system's socket handle (SOCKET on Windows, a descriptor elsewhere); all bits set when
+    // the channel holds none.
+    using SocketHandle = std::uintptr_t;
+
     int OpenSocketAndConnect();
     int CloseSocket();
-    bool IsSocketConnected(platform::SocketHandle socket);
-    bool IsSocketReadable(platform::SocketHandle socket, int seconds);
+    bool IsSocketConnected(SocketHandle socket);
+    bool IsSocketReadable(SocketHandle socket, int seconds);
     int ConnectWithinLimit(std::uint32_t addressNetworkOrder);
 
     // The connect step's system calls and its time limit, in one place so that tests can shorten
     // the limit and stand in for failures that loopback cannot produce.
     struct ConnectSteps {
         // 0 when connected at once, else the socket error in Winsock numbering.
-        int (*start)(platform::SocketHandle socket, std::uint32_t addressNetworkOrder,
-                     std::uint16_t port);
+        int (*start)(SocketHandle socket, std::uint32_t addressNetworkOrder, std::uint16_t port);
         // >0 the connect finished, 0 the limit passed, <0 the wait failed.
-        int (*wait)(platform::SocketHandle socket, int timeoutMilliseconds);
+        int (*wait)(SocketHandle socket, int timeoutMilliseconds);
         int limitMilliseconds;
     };
     static ConnectSteps s_connectSteps;
 
     _socket_open_params m_params;
-    platform::SocketHandle m_socket;
+    SocketHandle m_socket;
+    bool m_socketLibraryStarted;
 };

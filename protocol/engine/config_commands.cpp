@@ -2,16 +2,13 @@
 // notifications, moving the device's block byte for byte between the caller's record and the wire.
 #include <cstring>
 
-#include "frame_codec.h"
+#include "message_layout.h"
 #include "qel_protocol.h"
 
 namespace {
 
-using namespace qel::codec;
+using namespace qel::message;
 
-constexpr int kStatusOffset = 4;
-constexpr int kStatusReplyBytes = 7;  // start, code, separator, id, status, CRC16
-constexpr int kBareFrameBytes = kHeaderLength + kCrcLength;
 constexpr int kBlockOffset = kHeaderLength;  // read replies carry the block where status would be
 
 template <typename Block>
@@ -26,10 +23,10 @@ constexpr int BlockFrameBytes() {
 template <typename Block>
 int QelProtocol::ReadBlock(unsigned char command, Block* block) {
     constexpr int kReplyBytes = BlockFrameBytes<Block>();
-    unsigned char frame[kBareFrameBytes];
+    unsigned char frame[kBareRequestBytes];
     BeginFrame(frame, command);
     unsigned char reply[kReplyBytes + 1];
-    const int result = Exchange(frame, kBareFrameBytes, reply, kReplyBytes, true,
+    const int result = Exchange(frame, kBareRequestBytes, reply, kReplyBytes, true,
                                 command + qel::kReplyFlag, nullptr);
     if (result == qel::kOk) {
         std::memcpy(block, reply + kBlockOffset, sizeof(Block));
@@ -44,12 +41,7 @@ int QelProtocol::WriteBlock(unsigned char command, const Block* block) {
     BeginFrame(frame, command);
     std::memcpy(frame + kHeaderLength, block, sizeof(Block));
     unsigned char reply[kStatusReplyBytes + 1];
-    const int result = Exchange(frame, kFrameBytes, reply, kStatusReplyBytes, true,
-                                command + qel::kReplyFlag, nullptr);
-    if (result != qel::kOk) {
-        return result;
-    }
-    return reply[kStatusOffset] == 0 ? qel::kOk : qel::kErrReplyStatus;
+    return StatusExchange(frame, kFrameBytes, reply, kStatusReplyBytes, nullptr);
 }
 
 int QelProtocol::ReadConfiguration(_qel_configuration* configuration) {

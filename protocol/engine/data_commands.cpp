@@ -2,14 +2,13 @@
 // data reply, whose length the device announces in its own header and which is read in two parts.
 #include <cstring>
 
-#include "frame_codec.h"
+#include "message_layout.h"
 #include "qel_protocol.h"
 
 namespace {
 
-using namespace qel::codec;
+using namespace qel::message;
 
-constexpr int kBareRequestBytes = kHeaderLength + kCrcLength;
 constexpr int kDataReplyBytes = 99;
 
 // Raw data reply: header, six device bytes, value offset, encoding, big-endian count, data, CRC16.
@@ -93,11 +92,12 @@ int QelProtocol::ReadRawData(unsigned char* data, std::uint16_t& length) {
         return result;
     }
     const int count = RawCount(reply);
-    // The count comes from the device; nothing beyond what the buffers hold is read.
+    const int restCharacters = 2 * (count + kCrcLength) + 1;
+    // The count comes from the device; nothing beyond what the buffers hold is read into them.
     if (count > kRawMaxData) {
+        DrainCharacters(restCharacters);
         return qel::kErrRawTooLong;
     }
-    const int restCharacters = 2 * (count + kCrcLength) + 1;
     result = m_channel->Read(text + kRawHeaderCharacters, restCharacters);
     if (result != qel::kOk) {
         return result;
@@ -115,6 +115,19 @@ int QelProtocol::ReadRawData(unsigned char* data, std::uint16_t& length) {
         return result;
     }
     return ExtractRawData(reply, *reinterpret_cast<unsigned char(*)[kRawMaxData]>(data), length);
+}
+
+// Reads what is left of a refused reply, as far as its header announced and the device sends it,
+// so that the next command does not read it as its own reply.
+void QelProtocol::DrainCharacters(int characters) {
+    char scratch[kRawMaxCharacters];
+    while (characters > 0) {
+        const int piece = characters < kRawMaxCharacters ? characters : kRawMaxCharacters;
+        if (m_channel->Read(scratch, piece) != qel::kOk) {
+            return;
+        }
+        characters -= piece;
+    }
 }
 
 int QelProtocol::ExtractRawData(unsigned char* reply, unsigned char (&data)[1024],

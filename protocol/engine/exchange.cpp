@@ -2,17 +2,17 @@
 // one reply of known length back, converted and checked.
 #include <cstring>
 
-#include "frame_codec.h"
+#include "message_layout.h"
+#include "platform.h"
+#include "qel_print.h"
 #include "qel_protocol.h"
 
 namespace {
 
 using namespace qel::codec;
-
-constexpr unsigned kTraceMessage = 0x401;
-// The longest request (a page write) and the longest fixed reply (a page read).
-constexpr int kMaxRequestBytes = 270;
-constexpr int kMaxReplyBytes = 271;
+using qel::message::kLongestFixedReplyBytes;
+using qel::message::kLongestRequestBytes;
+using qel::message::kStatusOffset;
 
 }  // namespace
 
@@ -28,12 +28,12 @@ int QelProtocol::SendFrame(unsigned char* frame, int frameLength, bool notify) {
     frame[frameLength - 2] = static_cast<unsigned char>(crc >> 8);
     frame[frameLength - 1] = static_cast<unsigned char>(crc & 0xFF);
 
-    char text[2 * kMaxRequestBytes];
+    char text[2 * kLongestRequestBytes];
     const int characters = 2 * frameLength;
     ConvertToHexString(text, frame, frameLength);
     if (notify && m_hwnd != nullptr) {
         const WPARAM wParam = (static_cast<WPARAM>(characters) << 16) | frame[1];
-        SendMessageA(m_hwnd, kTraceMessage, wParam, reinterpret_cast<LPARAM>(text));
+        SendMessageA(m_hwnd, qel::kTraceMessage, wParam, reinterpret_cast<LPARAM>(text));
     }
     int result = m_channel->Write(text, characters);
     if (result != qel::kOk) {
@@ -45,7 +45,7 @@ int QelProtocol::SendFrame(unsigned char* frame, int frameLength, bool notify) {
 
 void QelProtocol::NotifyReply(int replyCode, char* text) {
     if (m_hwnd != nullptr) {
-        SendMessageA(m_hwnd, kTraceMessage, static_cast<WPARAM>(replyCode),
+        SendMessageA(m_hwnd, qel::kTraceMessage, static_cast<WPARAM>(replyCode),
                      reinterpret_cast<LPARAM>(text));
     }
 }
@@ -55,7 +55,7 @@ int QelProtocol::Exchange(unsigned char* frame, int frameLength, unsigned char* 
                           ExchangeStage* stage) {
     ExchangeStage ignored;
     ExchangeStage& at = stage != nullptr ? *stage : ignored;
-    if (frameLength > kMaxRequestBytes || replyLength > kMaxReplyBytes) {
+    if (frameLength > kLongestRequestBytes || replyLength > kLongestFixedReplyBytes) {
         at = ExchangeStage::kWrite;
         return qel::kErrWriteIncomplete;
     }
@@ -66,7 +66,7 @@ int QelProtocol::Exchange(unsigned char* frame, int frameLength, unsigned char* 
     }
 
     // One byte more than the text, so that it ends with a NUL.
-    char text[2 * kMaxReplyBytes + 2];
+    char text[2 * kLongestFixedReplyBytes + 2];
     std::memset(text, 0, sizeof text);
     at = ExchangeStage::kRead;
     result = m_channel->Read(text, 2 * replyLength + 1);
@@ -90,4 +90,45 @@ int QelProtocol::Exchange(unsigned char* frame, int frameLength, unsigned char* 
     }
     at = ExchangeStage::kDone;
     return qel::kOk;
+}
+
+int QelProtocol::ReportedExchange(unsigned char* frame, int frameLength, unsigned char* reply,
+                                  int replyLength, const char* name) {
+    ExchangeStage stage = ExchangeStage::kDone;
+    const int result = Exchange(frame, frameLength, reply, replyLength, false, 0, &stage);
+    if (result != qel::kOk) {
+        switch (stage) {
+            case ExchangeStage::kRead:
+                qel::Print("\nDBG: %s Failed. Cannot read reply.", name);
+                break;
+            case ExchangeStage::kConvert:
+                qel::Print("\nDBG: %s Failed. Cannot convert to binary data format.", name);
+                break;
+            case ExchangeStage::kCheck:
+                qel::Print("\nDBG: %s Failed. Reply format is bad.", name);
+                break;
+            case ExchangeStage::kWrite:
+            case ExchangeStage::kDone:
+                break;  // a failed send is the channel's own report
+        }
+        return result;
+    }
+    if (reply[kStatusOffset] != 0) {
+        qel::Print("\nDBG: %s Failed. Reply STATUS byte is bad.", name);
+        return qel::kErrReplyStatus;
+    }
+    return qel::kOk;
+}
+
+int QelProtocol::StatusExchange(unsigned char* frame, int frameLength, unsigned char* reply,
+                                int replyLength, const char* reportedName) {
+    if (reportedName != nullptr) {
+        return ReportedExchange(frame, frameLength, reply, replyLength, reportedName);
+    }
+    const int result =
+        Exchange(frame, frameLength, reply, replyLength, true, frame[1] + qel::kReplyFlag, nullptr);
+    if (result != qel::kOk) {
+        return result;
+    }
+    return reply[kStatusOffset] == 0 ? qel::kOk : qel::kErrReplyStatus;
 }

@@ -2,12 +2,13 @@
 // forward to the codec.
 #include <algorithm>
 
+#include "application_layout.h"
 #include "frame_codec.h"
 #include "qel_protocol.h"
 
 namespace {
 
-constexpr std::uint32_t kImageBase = 0x40000;
+using qel::layout::kImageBase;
 
 unsigned char* CopyImage(const unsigned char* source, std::int32_t size) {
     if (source == nullptr || size <= 0) {
@@ -90,7 +91,9 @@ std::uint8_t QelProtocol::GenMsgId() {
     return m_msgId;
 }
 
-std::uint8_t QelProtocol::MsgId() { return m_msgId; }
+std::uint8_t QelProtocol::MsgId() {
+    return m_msgId;
+}
 
 int QelProtocol::HexCharToByte(char character, unsigned char& value) {
     return qel::codec::HexCharToByte(character, value);

@@ -5,16 +5,16 @@
 #include <cstdint>
 
 #include "comm_channel.h"
-#include "platform.h"
 #include "qel_codes.h"
 #include "qel_export.h"
+#include "qel_protocol_settings.h"
 #include "qel_records.h"
+#include "trace_window.h"
 
 class QEL_API QelProtocol {
-public:
-    // The channel is not owned and must be open while commands run. verifyMethod: 1 CRC16,
-    // 2 FULL; runMode: 1 all, 2 write only, 3 verify only, 4 reset only, 5 blind. A null window
-    // sends no trace notifications.
+  public:
+    // The channel is not owned and must be open while commands run. verifyMethod and runMode
+    // take the values of qel_protocol_settings.h. A null window sends no trace notifications.
     QelProtocol(ICommChannel* channel, int verifyMethod, int runMode, HWND hwnd);
     ~QelProtocol();
     // Both copy every setting and take a copy of their own of the other's application image.
@@ -41,7 +41,7 @@ public:
     int ReadData(_read_data_reply_data* data, unsigned char command);
     int ReadRawData(unsigned char* data, std::uint16_t& length);
 
-private:
+  private:
     friend class QelProtocolTestAccess;
 
     // Where an exchange stopped; the page commands name the stage in their failure lines.
@@ -75,16 +75,29 @@ private:
     template <typename Block>
     int WriteBlock(unsigned char command, const Block* block);
 
+    // An exchange of the upgrade sequence: no trace notifications, a "DBG: <name> Failed. ..."
+    // line that names the step that failed, and the status byte tested (5007).
+    int ReportedExchange(unsigned char* frame, int frameLength, unsigned char* reply,
+                         int replyLength, const char* name);
+    // An exchange whose reply has a status byte, tested (5007). With a reportedName it reports as
+    // the upgrade sequence does (ReportedExchange); without one it notifies the trace window.
+    int StatusExchange(unsigned char* frame, int frameLength, unsigned char* reply, int replyLength,
+                       const char* reportedName);
+
+    // The transfers that the page commands, the memory commands and the CRC16 verification
+    // share, reporting as StatusExchange does: one 256-byte block written (0x18) or read (0x1A),
+    // and the device's CRC16 of a range (0x1C). A reply whose memory record does not echo the
+    // request gives 5012 (block) or 5009 (range).
+    int SendBlock(int address, const unsigned char* block, const char* reportedName);
+    int FetchBlock(int address, unsigned char* block, const char* reportedName);
+    int FetchRangeCrc(std::uint32_t address, std::uint32_t size, std::uint16_t* crc,
+                      const char* reportedName);
+
     // Page and reset commands of the upgrade sequence.
     int ClearPage(int address);
     int WritePage(int address);
     int ReadPage(int address, unsigned char* page);
     int ResetDevice();
-    int PageWrite(int address, const unsigned char* data, const char* name);
-    // An exchange of the upgrade sequence: no trace notifications, a "DBG: <name> Failed. ..."
-    // line that names the step that failed, and the status byte tested (5007).
-    int ReportedExchange(unsigned char* frame, int frameLength, unsigned char* reply,
-                         int replyLength, const char* name);
 
     // Upgrade sequence steps.
     int GetNextState(int state);
@@ -98,6 +111,7 @@ private:
     bool GoesOnAfter(int ec) const;
 
     int ExtractRawData(unsigned char* reply, unsigned char (&data)[1024], std::uint16_t& length);
+    void DrainCharacters(int characters);
 
     unsigned char* m_dataBuffer;
     ICommChannel* m_channel;

@@ -1,18 +1,14 @@
 // Two operations beside the upgrade sequence: a device reset reported to the trace window instead
 // of the console, and a fixed series of notifications with which a window can test its handler.
-#include "frame_codec.h"
+#include "message_layout.h"
 #include "platform.h"
 #include "qel_protocol.h"
+#include "qel_sleep.h"
 
 namespace {
 
-using namespace qel::codec;
+using namespace qel::message;
 
-constexpr int kStatusOffset = 4;
-constexpr int kResetFrameBytes = kHeaderLength + kCrcLength;
-constexpr int kResetReplyBytes = 7;  // start, code, separator, id, status, CRC16
-
-constexpr unsigned kTraceMessage = 0x401;
 constexpr unsigned long kDummyPauseMs = 1000;
 
 struct DummyNotification {
@@ -30,15 +26,10 @@ constexpr DummyNotification kDummyNotifications[] = {
 }  // namespace
 
 int QelProtocol::Reset() {
-    unsigned char frame[kResetFrameBytes];
+    unsigned char frame[kBareRequestBytes];
     BeginFrame(frame, qel::kCmdReset);
-    unsigned char reply[kResetReplyBytes + 1];
-    const int result = Exchange(frame, kResetFrameBytes, reply, kResetReplyBytes, true,
-                                qel::kCmdReset + qel::kReplyFlag, nullptr);
-    if (result != qel::kOk) {
-        return result;
-    }
-    return reply[kStatusOffset] == 0 ? qel::kOk : qel::kErrReplyStatus;
+    unsigned char reply[kStatusReplyBytes + 1];
+    return StatusExchange(frame, kBareRequestBytes, reply, kStatusReplyBytes, nullptr);
 }
 
 // Pauses after every notification but the last, also without a window.
@@ -46,11 +37,11 @@ void QelProtocol::dummy() {
     bool first = true;
     for (const DummyNotification& notification : kDummyNotifications) {
         if (!first) {
-            platform::Sleep(kDummyPauseMs);
+            qel::Sleep(kDummyPauseMs);
         }
         first = false;
         if (m_hwnd != nullptr) {
-            SendMessageA(m_hwnd, kTraceMessage, notification.wParam,
+            SendMessageA(m_hwnd, qel::kTraceMessage, notification.wParam,
                          reinterpret_cast<LPARAM>(notification.text));
         }
     }

@@ -3,29 +3,13 @@
 #include <cstring>
 
 #include "application_layout.h"
-#include "frame_codec.h"
 #include "qel_print.h"
 #include "qel_protocol.h"
 
 namespace {
 
-using namespace qel::codec;
 using qel::layout::kImageBase;
 using qel::layout::kPageBytes;
-
-// The memory record of a CRC16 request: start, address, 32-bit size, checksum.
-constexpr int kCrcRecordBytes = 10;
-constexpr int kCrcFrameBytes = kHeaderLength + kCrcRecordBytes + kCrcLength;
-// The reply: status byte, the record and the device's CRC16 behind it.
-constexpr int kCrcReplyBytes = kHeaderLength + 1 + kCrcRecordBytes + 2 + kCrcLength;
-constexpr int kReplyRecordOffset = kHeaderLength + 1;
-constexpr int kReplyRecordCheckedBytes = kCrcRecordBytes + 2;
-
-bool CrcRecordMatches(const unsigned char* record, std::uint32_t size) {
-    return record[0] == kStartByte && GetLittleEndian32(record + 1) == kImageBase &&
-           GetLittleEndian32(record + 5) == size &&
-           ByteSum(record, kReplyRecordCheckedBytes) == kRecordSeed;
-}
 
 }  // namespace
 
@@ -34,28 +18,15 @@ int QelProtocol::VerifyDownloadedDataWithCrc16Method() {
         return qel::kErrNoImage;
     }
     qel::Print("\nDBG: Verify with CRC16");
-    unsigned char frame[kCrcFrameBytes];
-    BeginFrame(frame, qel::kCmdReadMemoryCrc16);
-    unsigned char* record = frame + kHeaderLength;
-    record[0] = kStartByte;
-    PutLittleEndian32(record + 1, kImageBase);
-    PutLittleEndian32(record + 5, static_cast<std::uint32_t>(m_dataSize));
-    record[9] = Crc8(record, kCrcRecordBytes - 1, kRecordSeed);
-
-    unsigned char reply[kCrcReplyBytes + 1];
-    const int result =
-        ReportedExchange(frame, kCrcFrameBytes, reply, kCrcReplyBytes, "Verify with CRC16");
+    std::uint16_t deviceCrc = 0;
+    const int result = FetchRangeCrc(kImageBase, static_cast<std::uint32_t>(m_dataSize), &deviceCrc,
+                                     "Verify with CRC16");
     if (result != qel::kOk) {
         return result;
     }
-    const unsigned char* replyRecord = reply + kReplyRecordOffset;
-    if (!CrcRecordMatches(replyRecord, static_cast<std::uint32_t>(m_dataSize))) {
-        return qel::kErrCrcRecord;
-    }
     const unsigned imageCrc = Crc16(m_dataBuffer, m_dataSize);
-    const unsigned deviceCrc = GetLittleEndian16(replyRecord + kCrcRecordBytes);
     qel::Print("\nCRC DATA: 0x%x", imageCrc);
-    qel::Print("\nCRC RESP: 0x%x", deviceCrc);
+    qel::Print("\nCRC RESP: 0x%x", static_cast<unsigned>(deviceCrc));
     return imageCrc == deviceCrc ? qel::kOk : qel::kErrImageCrcMismatch;
 }
 

@@ -6,10 +6,6 @@
 #include <cstdint>
 #include <vector>
 
-// Results of HL_ReadFile (the same values as the library's result codes).
-inline constexpr int kHexBadArguments = -1;
-inline constexpr int kHexLoadFailed = 2103;
-
 inline constexpr std::size_t kImageSize = 0x80000;
 // The highest end a record may have: the image's last byte never receives data.
 inline constexpr std::int64_t kHighestRecordEnd = 0x7FFFF;

@@ -5,6 +5,7 @@
 #include "hex_file.h"
 #include "hex_reader.h"
 #include "image_loader.h"
+#include "qel_codes.h"
 #include "qel_print.h"
 
 namespace {
@@ -18,7 +19,7 @@ HL_ImageAllocator g_allocateImage = &AllocateWithNew;
 int Fail(char** image) {
     delete[] * image;
     *image = nullptr;
-    return kHexLoadFailed;
+    return qel::kErrHexLoad;
 }
 
 // The lowest start and the highest end, so that records out of file order neither fall outside
@@ -43,12 +44,12 @@ HL_ImageAllocator HL_SetImageAllocator(HL_ImageAllocator allocator) {
 extern "C" int HL_ReadFile(const char* path, char** image, int* first, int* end) {
     if (path == nullptr || path[0] == '\0' || image == nullptr || first == nullptr ||
         end == nullptr) {
-        return kHexBadArguments;
+        return qel::kErrHexArguments;
     }
     *image = g_allocateImage(kImageSize);
     if (*image == nullptr) {
         qel::Print("\nNot enough memory to load file '%s'", path);
-        return kHexLoadFailed;
+        return qel::kErrHexLoad;
     }
     std::memset(*image, 0xFF, kImageSize);
     HL_ResetAddressRanges();

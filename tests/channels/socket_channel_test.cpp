@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform.h"
 #include "qel_codes.h"
 #include "sleep_recorder.h"
 

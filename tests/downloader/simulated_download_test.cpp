@@ -115,7 +115,7 @@ TEST_F(SimulatedDownload, ReadBackDifferenceEndsAfterOneAttempt) {
     SpoilKeepingCrc(m_device.Memory(), kImageAddress + imageSize);
 
     m_settings.runMode = orvane::kRunModeVerifyOnly;
-    m_settings.verifyMethod = orvane::kVerifyFull;
+    m_settings.verifyMethod = orvane::kVerifyMethodFull;
     const RunResult result = RunOnDevice();
 
     EXPECT_EQ(result.exitStatus, 2);

@@ -167,7 +167,8 @@ const std::string kTwoBytes = RawReply(0, 0, {0x12, 0x34});
 INSTANTIATE_TEST_SUITE_P(
     Replies, ReadRawDataRefuses,
     ::testing::Values(
-        RawFailure{"Announces1025", Announcing(1025), 5027, {28}},
+        // The refused rest is read as far as announced (2 * (1025 + 2) + 1), into no buffer.
+        RawFailure{"Announces1025", Announcing(1025), 5027, {28, 2055}},
         RawFailure{"DoublesOneTooMany", RawReply(1, 0, Repeated(513, 0x90)), 5027, {28, 1031}},
         RawFailure{"HeaderNotHex", WithCharacter(kTwoBytes, 5, 'G'), 5010, {28}},
         RawFailure{"RestNotHex", WithCharacter(kTwoBytes, 30, 'G'), 5010, {28, 9}},
@@ -180,6 +181,18 @@ INSTANTIATE_TEST_SUITE_P(
             "SilentAfterTheHeader", kTwoBytes.substr(0, 30), FakeChannel::kSilentCode, {28, 9}},
         RawFailure{"Silent", "", FakeChannel::kSilentCode, {28}}),
     ParamName());
+
+TEST(ReadRawData, ARefusedReplyLeavesNothingBehindForTheNextCommand) {
+    FakeChannel channel;
+    // 65535 announced bytes, all sent: more than 60 pieces of the largest reply text.
+    channel.QueueReply(reply_text::Hex(RawHeader(0, 0, 65535)) +
+                       std::string(2 * (65535 + 2) + 1, '0'));
+    channel.QueueReply(reply_text::Reply({0x5A, 0x8A, 0x7D, kFirstId + 1, 0}));
+    QelProtocol protocol(&channel, 1, 1, nullptr);
+    RawOutputs out;
+    ASSERT_EQ(protocol.ReadRawData(out.data.data(), out.length), 5027);
+    EXPECT_EQ(protocol.Reset(), 0);
+}
 
 TEST(ReadRawData, AFailedWriteReadsNothing) {
     FakeChannel channel;

@@ -4,12 +4,12 @@
 
 #include <vector>
 
-#include "platform.h"
+#include "qel_sleep.h"
 
 class SleepRecorder {
-public:
-    SleepRecorder() : m_previous(platform::SetSleepFunction(&Record)) { Pauses().clear(); }
-    ~SleepRecorder() { platform::SetSleepFunction(m_previous); }
+  public:
+    SleepRecorder() : m_previous(qel::SetSleepFunction(&Record)) { Pauses().clear(); }
+    ~SleepRecorder() { qel::SetSleepFunction(m_previous); }
     SleepRecorder(const SleepRecorder&) = delete;
     SleepRecorder& operator=(const SleepRecorder&) = delete;
 
@@ -19,7 +19,7 @@ public:
         return pauses;
     }
 
-private:
+  private:
     static void Record(unsigned long milliseconds) { Pauses().push_back(milliseconds); }
-    platform::SleepFunction m_previous;
+    qel::SleepFunction m_previous;
 };

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "platform.h"
+#include "trace_window.h"
 
 #ifndef _WIN32
-class TraceRecorder : public platform::TraceReceiver {
-public:
+class TraceRecorder : public qel::TraceReceiver {
+  public:
     struct Notification {
         unsigned int message;
         std::uintptr_t wParam;
@@ -32,7 +32,7 @@ public:
     HWND Window() { return this; }
     const std::vector<Notification>& Received() const { return m_received; }
 
-private:
+  private:
     std::vector<Notification> m_received;
 };
 #endif

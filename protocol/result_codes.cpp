@@ -1,4 +1,5 @@
 // Texts of the result codes, for programs that tell an operator what a code means.
+#include "comms.h"
 #include "qel_codes.h"
 
 namespace qel {
@@ -42,6 +43,21 @@ constexpr CodeText kTexts[] = {
     {kErrSerialNotReady, "the serial port did not come up"},
     {kErrPurgeReceive, "emptying the receive buffer failed"},
     {kErrPurgeTransmit, "emptying the transmit buffer failed"},
+    // The serial library's own codes, which the serial channel passes on.
+    {kCommsErrBadSettings,
+     "settings missing, or a baud rate, data bits, parity, stop bits or port index the port "
+     "can't take"},
+    {kCommsErrOpen, "the device can't be opened (missing, no permission)"},
+    {kCommsErrBusy, "another user holds the port"},
+    {kCommsErrSetup, "not a terminal, or its line settings can't be applied"},
+    {kCommsErrNotOpen, "read, write or purge on a port that isn't open"},
+    {kCommsErrBadBuffer, "no buffer for a non-zero count, or a count that is too large"},
+    {kCommsErrReadTimeout, "fewer bytes than asked within the read time-out"},
+    {kCommsErrRead, "reading failed, or the line hung up"},
+    {kCommsErrWriteTimeout,
+     "not every byte taken before the write deadline (time-out plus the bytes' wire time)"},
+    {kCommsErrWrite, "writing failed, or the line hung up"},
+    {kCommsErrPurge, "emptying a buffer failed"},
 };
 
 }  // namespace
