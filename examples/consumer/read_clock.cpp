@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
     SocketChannel channel;
     int result = channel.Open(&params);
     if (result == 0) {
-        QelProtocol device(&channel, 1, 1, nullptr);
+        QelProtocol device(&channel, qel::kVerifyMethodCrc16, qel::kRunModeAll, nullptr);
         _qel_system_time clock{};
         result = device.ReadSystemTime(&clock);
         channel.Close();

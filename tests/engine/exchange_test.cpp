@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+
 #include "fake_channel.h"
 #include "protocol_access.h"
 #include "trace_recorder.h"
@@ -7,6 +10,32 @@
 namespace {
 
 constexpr int kResetReplyBytes = 7;
+
+// Every code that the library or the serial library returns has a text of its own; others do not.
+TEST(ResultCodeText, NamesEveryCodeOfTheLibraryAndOfTheSerialLibrary) {
+    std::vector<int> codes{0, -1, 2103, 2143, 2176, 2181, 5014, 5015};
+    for (int code = 5001; code <= 5012; ++code) {
+        codes.push_back(code);
+    }
+    for (int code = 5017; code <= 5028; ++code) {
+        codes.push_back(code);
+    }
+    for (int code = 3001; code <= 3011; ++code) {
+        codes.push_back(code);
+    }
+    const std::string unknown = "unknown result code";
+    std::set<std::string> texts;
+    for (int code : codes) {
+        const std::string text = qel::ResultCodeText(code);
+        EXPECT_NE(text, unknown) << code;
+        texts.insert(text);
+    }
+    EXPECT_EQ(texts.size(), codes.size());
+    EXPECT_STREQ(qel::ResultCodeText(3002), "the device can't be opened (missing, no permission)");
+    for (int code : {5013, 5016, 3000, 3012, 1}) {
+        EXPECT_EQ(qel::ResultCodeText(code), unknown) << code;
+    }
+}
 
 TEST(ProtocolObject, StartsWithTheFieldsOfAFreshObject) {
     FakeChannel channel;
@@ -48,8 +77,7 @@ TEST(Exchange, EveryRequestConsumesAnIdAlsoWhenItFails) {
     EXPECT_EQ(access.MsgId(), 2);
     // A failed text write sends no CR and reads nothing.
     EXPECT_EQ(channel.Calls().size(), 1u);
-    EXPECT_EQ(access.BareExchange(0x0A, reply, kResetReplyBytes, false),
-              FakeChannel::kSilentCode);
+    EXPECT_EQ(access.BareExchange(0x0A, reply, kResetReplyBytes, false), FakeChannel::kSilentCode);
     EXPECT_EQ(access.MsgId(), 3);
 }
 

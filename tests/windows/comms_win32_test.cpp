@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include "comms.h"
+#include "comms_port.h"
 #include "comms_test_access.h"
 
 namespace {
@@ -33,6 +34,28 @@ TEST(CommsWin32, ADevicePathGoesThroughTheDeviceNamespaceOnce) {
     EXPECT_EQ(CCommsTestAccess::DevicePathFor(comms, 0), "\\\\.\\COM3");
     comms.SetDevicePath(nullptr);
     EXPECT_EQ(CCommsTestAccess::DevicePathFor(comms, 1), "\\\\.\\COM2");
+}
+
+// Some USB CDC drivers report XonChar and XoffChar as 0/0, and Windows refuses a line whose two
+// are equal (3004 on every attempt): the line sent carries valid ones although flow control is
+// off. DTR and RTS are raised, as the README says.
+TEST(CommsWin32, TheLineSentHasXonXoffOfItsOwnAndRaisesDtrAndRts) {
+    DCB line{};  // as such a driver reports it
+    line.DCBlength = sizeof line;
+    comms_port::MakeRawLine(&line, Line8N1(0));
+    EXPECT_EQ(line.XonChar, 0x11);
+    EXPECT_EQ(line.XoffChar, 0x13);
+    EXPECT_GT(line.XonLim, 0);
+    EXPECT_GT(line.XoffLim, 0);
+    EXPECT_FALSE(line.fOutX);
+    EXPECT_FALSE(line.fInX);
+    EXPECT_FALSE(line.fOutxCtsFlow);
+    EXPECT_EQ(line.fDtrControl, static_cast<DWORD>(DTR_CONTROL_ENABLE));
+    EXPECT_EQ(line.fRtsControl, static_cast<DWORD>(RTS_CONTROL_ENABLE));
+    EXPECT_EQ(line.BaudRate, 115200u);
+    EXPECT_EQ(line.ByteSize, 8);
+    EXPECT_EQ(line.Parity, NOPARITY);
+    EXPECT_EQ(line.StopBits, ONESTOPBIT);
 }
 
 TEST(CommsWin32, AnIdlePortRefusesWorkAndDeinstallsHarmlessly) {
@@ -126,6 +149,14 @@ class CommsWin32OverLine : public ::testing::Test {
     comm_settings m_line{};
     CComms m_comms;
 };
+
+TEST_F(CommsWin32OverLine, ThePortRunsDistinctXonXoffCharacters) {
+    DCB line{};
+    line.DCBlength = sizeof line;
+    ASSERT_NE(GetCommState(reinterpret_cast<HANDLE>(CCommsTestAccess::Handle(m_comms)), &line),
+              FALSE);
+    EXPECT_NE(line.XonChar, line.XoffChar);
+}
 
 TEST_F(CommsWin32OverLine, AnExchangeArrivesWholeAndExact) {
     ASSERT_EQ(WriteText(kResetRequest), kCommsOk);

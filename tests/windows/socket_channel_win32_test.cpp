@@ -1,5 +1,6 @@
 // SocketChannel over Winsock, against a device stand-in listening on 127.0.0.1.
 #include <gtest/gtest.h>
+#include <winsock2.h>
 
 #include <cstring>
 #include <string>
@@ -172,6 +173,30 @@ TEST(SocketChannelWin32Open, AnAddressThatDoesNotResolveFails) {
     char byte;
     result = channel.Read(&byte, 1);
     EXPECT_EQ(result, qel::kErrReadTimeout);  // the channel holds no socket
+}
+
+// A caller that never starts Winsock (the program around these tests does) still connects: each
+// channel object starts the socket library for itself and ends that start when it goes.
+TEST(SocketChannelWin32Open, StartsTheSocketLibraryItselfAndEndsItsStart) {
+    int callersStarts = 0;
+    while (WSACleanup() == 0) {
+        ++callersStarts;
+    }
+    {
+        SocketChannel channel;
+        Device device;  // needs the start that the channel made
+        auto params = Params(device.Port());
+        EXPECT_EQ(channel.Open(&params), qel::kOk);
+        EXPECT_TRUE(device.Accept());
+        channel.Close();
+    }
+    const SOCKET probe = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    EXPECT_EQ(probe, INVALID_SOCKET);
+    EXPECT_EQ(WSAGetLastError(), WSANOTINITIALISED);
+    for (int i = 0; i < callersStarts; ++i) {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+    }
 }
 
 TEST(SocketChannelWin32Open, ANewOpenReplacesTheConnectionItHeld) {

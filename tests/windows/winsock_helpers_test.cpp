@@ -183,8 +183,8 @@ TEST(WinsockHelpers, AddressesResolveAndParse) {
 
 TEST(WindowsSleep, GoesThroughTheReplacement) {
     SleepRecorder sleeps;
-    platform::Sleep(100);
-    platform::Sleep(5000);
+    qel::Sleep(100);
+    qel::Sleep(5000);
     EXPECT_EQ(SleepRecorder::Pauses(), (std::vector<unsigned long>{100, 5000}));
 }
 
