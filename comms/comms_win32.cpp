@@ -47,7 +47,7 @@ bool LineMatches(const DCB& line, const comm_settings& settings) {
 
 // What is left until the deadline, as a COMMTIMEOUTS constant: 0 once it has passed, and never
 // MAXDWORD, which some drivers read as "no time-out".
-DWORD RemainingMilliseconds(long long deadline) {
+DWORD TimeLeftFor(long long deadline) {
     const long long remaining = comms_port::RemainingMilliseconds(deadline);
     constexpr long long kLargest = static_cast<long long>(MAXDWORD) - 1;
     return static_cast<DWORD>(remaining > kLargest ? kLargest : remaining);
@@ -151,7 +151,7 @@ int ReadSome(std::intptr_t handle, unsigned char* buffer, unsigned long count, l
              unsigned long* got) {
     *got = 0;
     const HANDLE port = AsHandle(handle);
-    const DWORD remaining = RemainingMilliseconds(deadline);
+    const DWORD remaining = TimeLeftFor(deadline);
     if (!LimitNextRead(port, remaining)) {
         return kCommsErrRead;
     }
@@ -169,7 +169,7 @@ int WriteSome(std::intptr_t handle, const unsigned char* data, unsigned long cou
               long long deadline, unsigned long* written) {
     *written = 0;
     const HANDLE port = AsHandle(handle);
-    const DWORD remaining = RemainingMilliseconds(deadline);
+    const DWORD remaining = TimeLeftFor(deadline);
     if (remaining == 0) {
         return kCommsErrWriteTimeout;
     }

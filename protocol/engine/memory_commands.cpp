@@ -13,6 +13,19 @@ using namespace qel::message;
 using qel::layout::kPageBytes;
 using qel::record::LengthField;
 
+// How the record of a fetching request is laid out, and what a reply whose record does not echo
+// the request gives.
+struct FetchKind {
+    LengthField field;
+    int mismatch;
+};
+
+FetchKind KindOf(unsigned char command) {
+    return command == qel::kCmdReadMemoryCrc16
+               ? FetchKind{LengthField::k32Bit, qel::kErrCrcRecord}
+               : FetchKind{LengthField::k16Bit, qel::kErrReadRecord};
+}
+
 }  // namespace
 
 int QelProtocol::SendBlock(int address, const unsigned char* block, const char* reportedName) {
@@ -25,47 +38,45 @@ int QelProtocol::SendBlock(int address, const unsigned char* block, const char* 
 }
 
 // A refusing device owes no valid record, so the status decides first.
-int QelProtocol::FetchBlock(int address, unsigned char* block, const char* reportedName) {
-    const auto at = static_cast<std::uint32_t>(address);
-    unsigned char frame[kBlockReadRequestBytes];
-    BeginFrame(frame, qel::kCmdReadMemory);
-    qel::record::PutRecord(frame + kHeaderLength, at, kPageBytes, LengthField::k16Bit, nullptr, 0);
-    unsigned char reply[kBlockReadReplyBytes + 1];
-    const int result =
-        StatusExchange(frame, kBlockReadRequestBytes, reply, kBlockReadReplyBytes, reportedName);
+int QelProtocol::FetchRecordContent(unsigned char command, std::uint32_t address,
+                                    std::uint32_t length, unsigned char* content, int contentBytes,
+                                    const char* reportedName) {
+    const FetchKind kind = KindOf(command);
+    const int recordHeader = qel::record::HeaderBytes(kind.field);
+    const int frameLength = kHeaderLength + recordHeader + kCrcLength;
+    const int replyLength = kReplyRecordOffset + recordHeader + contentBytes + kCrcLength;
+    unsigned char frame[kLongestFetchRequestBytes];
+    BeginFrame(frame, command);
+    qel::record::PutRecord(frame + kHeaderLength, address, length, kind.field, nullptr, 0);
+    unsigned char reply[kLongestFixedReplyBytes + 1];
+    const int result = StatusExchange(frame, frameLength, reply, replyLength, reportedName);
     if (result != qel::kOk) {
         return result;
     }
     const unsigned char* record = reply + kReplyRecordOffset;
-    if (!qel::record::RecordMatches(record, at, kPageBytes, LengthField::k16Bit, kPageBytes)) {
-        return qel::kErrReadRecord;
+    if (!qel::record::RecordMatches(record, address, length, kind.field, contentBytes)) {
+        return kind.mismatch;
     }
-    std::memcpy(block, qel::record::Content(record, LengthField::k16Bit), kPageBytes);
+    std::memcpy(content, qel::record::Content(record, kind.field),
+                static_cast<std::size_t>(contentBytes));
     return qel::kOk;
 }
 
 int QelProtocol::FetchRangeCrc(std::uint32_t address, std::uint32_t size, std::uint16_t* crc,
                                const char* reportedName) {
-    unsigned char frame[kRangeCrcRequestBytes];
-    BeginFrame(frame, qel::kCmdReadMemoryCrc16);
-    qel::record::PutRecord(frame + kHeaderLength, address, size, LengthField::k32Bit, nullptr, 0);
-    unsigned char reply[kRangeCrcReplyBytes + 1];
-    const int result =
-        StatusExchange(frame, kRangeCrcRequestBytes, reply, kRangeCrcReplyBytes, reportedName);
-    if (result != qel::kOk) {
-        return result;
+    unsigned char content[kRangeCrcBytes];
+    const int result = FetchRecordContent(qel::kCmdReadMemoryCrc16, address, size, content,
+                                          kRangeCrcBytes, reportedName);
+    if (result == qel::kOk) {
+        // Inside the record the CRC is little-endian, unlike the frame's own CRC16.
+        *crc = qel::codec::GetLittleEndian16(content);
     }
-    const unsigned char* record = reply + kReplyRecordOffset;
-    if (!qel::record::RecordMatches(record, address, size, LengthField::k32Bit, kRangeCrcBytes)) {
-        return qel::kErrCrcRecord;
-    }
-    // Inside the record the CRC is little-endian, unlike the frame's own CRC16.
-    *crc = qel::codec::GetLittleEndian16(qel::record::Content(record, LengthField::k32Bit));
-    return qel::kOk;
+    return result;
 }
 
 int QelProtocol::ReadMemory(int address, unsigned char* block) {
-    return FetchBlock(address, block, nullptr);
+    return FetchRecordContent(qel::kCmdReadMemory, static_cast<std::uint32_t>(address), kPageBytes,
+                              block, kPageBytes, nullptr);
 }
 
 int QelProtocol::WriteMemory(int address, const unsigned char* block) {

@@ -24,25 +24,20 @@ inline constexpr int kStatusReplyBytes = kHeaderLength + 1 + kCrcLength;
 // One page written (0x18) or read (0x1A): a record with a 16-bit count and 256 bytes of content.
 inline constexpr int kBlockRecordBytes = HeaderBytes(LengthField::k16Bit) + layout::kPageBytes;
 inline constexpr int kBlockWriteRequestBytes = kHeaderLength + kBlockRecordBytes + kCrcLength;
-inline constexpr int kBlockReadRequestBytes =
-    kHeaderLength + HeaderBytes(LengthField::k16Bit) + kCrcLength;
 inline constexpr int kBlockReadReplyBytes = kReplyRecordOffset + kBlockRecordBytes + kCrcLength;
 
-// The CRC16 of a range (0x1C): a record with a 32-bit size; the reply's record carries the
-// device's CRC16, low byte first, as its content.
+// The reply's record to a CRC16 request (0x1C, a 32-bit size) carries the device's CRC16, low byte
+// first, as its content.
 inline constexpr int kRangeCrcBytes = 2;
-inline constexpr int kRangeCrcRequestBytes =
-    kHeaderLength + HeaderBytes(LengthField::k32Bit) + kCrcLength;
-inline constexpr int kRangeCrcReplyBytes =
-    kReplyRecordOffset + HeaderBytes(LengthField::k32Bit) + kRangeCrcBytes + kCrcLength;
 
-// The longest request and the longest reply of fixed length.
+// The longest request and the longest reply of fixed length; the longest request that asks for
+// a record's content (0x1C, whose record has the wider length field).
 inline constexpr int kLongestRequestBytes = kBlockWriteRequestBytes;
 inline constexpr int kLongestFixedReplyBytes = kBlockReadReplyBytes;
+inline constexpr int kLongestFetchRequestBytes =
+    kHeaderLength + HeaderBytes(LengthField::k32Bit) + kCrcLength;
 
-static_assert(kBlockWriteRequestBytes == 270 && kBlockReadRequestBytes == 14 &&
-              kBlockReadReplyBytes == 271);
-static_assert(kRangeCrcRequestBytes == 16 && kRangeCrcReplyBytes == 19);
-static_assert(kBareRequestBytes == 6 && kStatusReplyBytes == 7);
+static_assert(kBlockWriteRequestBytes == 270 && kBlockReadReplyBytes == 271);
+static_assert(kBareRequestBytes == 6 && kStatusReplyBytes == 7 && kLongestFetchRequestBytes == 16);
 
 }  // namespace qel::message

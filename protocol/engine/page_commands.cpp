@@ -33,7 +33,8 @@ int QelProtocol::WritePage(int address) {
 
 int QelProtocol::ReadPage(int address, unsigned char* page) {
     qel::Print("\nDBG: Read Page at 0x%x", static_cast<unsigned>(address));
-    return FetchBlock(address, page, "Read Page");
+    return FetchRecordContent(qel::kCmdReadMemory, static_cast<std::uint32_t>(address), kPageBytes,
+                              page, kPageBytes, "Read Page");
 }
 
 int QelProtocol::ResetDevice() {

@@ -85,11 +85,13 @@ class QEL_API QelProtocol {
                        const char* reportedName);
 
     // The transfers that the page commands, the memory commands and the CRC16 verification
-    // share, reporting as StatusExchange does: one 256-byte block written (0x18) or read (0x1A),
-    // and the device's CRC16 of a range (0x1C). A reply whose memory record does not echo the
-    // request gives 5012 (block) or 5009 (range).
+    // share, reporting as StatusExchange does. SendBlock writes one 256-byte block (0x18).
+    // FetchRecordContent sends a request whose memory record asks for the content of a block
+    // (0x1A) or for the device's CRC16 of a range (0x1C), and copies the content of the reply's
+    // record when that record echoes the request (else 5012 for a block, 5009 for a range).
     int SendBlock(int address, const unsigned char* block, const char* reportedName);
-    int FetchBlock(int address, unsigned char* block, const char* reportedName);
+    int FetchRecordContent(unsigned char command, std::uint32_t address, std::uint32_t length,
+                           unsigned char* content, int contentBytes, const char* reportedName);
     int FetchRangeCrc(std::uint32_t address, std::uint32_t size, std::uint16_t* crc,
                       const char* reportedName);
 
