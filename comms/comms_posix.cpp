@@ -96,18 +96,19 @@ void MakeRaw(termios* attributes, const comm_settings& settings) {
     attributes->c_cc[VTIME] = 0;
 }
 
-// >0 ready (revents filled), 0 deadline passed, <0 the wait failed.
-int PollUntil(int fd, short events, long long deadline, short* revents) {
-    for (;;) {
-        pollfd entry{fd, events, 0};
+// Waits until the events are signalled or the deadline passes: kCommsOk, timeoutCode, or
+// failureCode when the wait fails or the line hangs up.
+int AwaitUntil(int fd, short events, long long deadline, int timeoutCode, int failureCode) {
+    pollfd entry{fd, events, 0};
+    int waited;
+    do {
         const long long remaining = comms_port::RemainingMilliseconds(deadline);
-        int result = poll(&entry, 1, remaining > INT_MAX ? INT_MAX : static_cast<int>(remaining));
-        if (result < 0 && errno == EINTR) {
-            continue;
-        }
-        *revents = entry.revents;
-        return result;
+        waited = poll(&entry, 1, remaining > INT_MAX ? INT_MAX : static_cast<int>(remaining));
+    } while (waited < 0 && errno == EINTR);
+    if (waited == 0) {
+        return timeoutCode;
     }
+    return waited > 0 && (entry.revents & events) != 0 ? kCommsOk : failureCode;
 }
 
 int Descriptor(std::intptr_t handle) {
@@ -151,13 +152,9 @@ int ReadSome(std::intptr_t handle, unsigned char* buffer, unsigned long count, l
              unsigned long* got) {
     *got = 0;
     const int fd = Descriptor(handle);
-    short revents = 0;
-    const int waited = PollUntil(fd, POLLIN, deadline, &revents);
-    if (waited == 0) {
-        return kCommsErrReadTimeout;
-    }
-    if (waited < 0 || (revents & POLLIN) == 0) {
-        return kCommsErrRead;
+    const int waited = AwaitUntil(fd, POLLIN, deadline, kCommsErrReadTimeout, kCommsErrRead);
+    if (waited != kCommsOk) {
+        return waited;
     }
     const ssize_t received = read(fd, buffer, count);
     if (received < 0 && (errno == EAGAIN || errno == EINTR)) {
@@ -185,15 +182,7 @@ int WriteSome(std::intptr_t handle, const unsigned char* data, unsigned long cou
     if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
         return kCommsErrWrite;
     }
-    short revents = 0;
-    const int waited = PollUntil(fd, POLLOUT, deadline, &revents);
-    if (waited == 0) {
-        return kCommsErrWriteTimeout;
-    }
-    if (waited < 0 || (revents & POLLOUT) == 0) {
-        return kCommsErrWrite;
-    }
-    return kCommsOk;
+    return AwaitUntil(fd, POLLOUT, deadline, kCommsErrWriteTimeout, kCommsErrWrite);
 }
 
 }  // namespace comms_port

@@ -87,6 +87,13 @@ void ClearLineErrors(HANDLE port) {
     ClearCommError(port, &errors, nullptr);
 }
 
+// The code of a ReadFile or WriteFile that failed, once the line is usable again.
+int FailedTransfer(HANDLE port, int timeoutCode, int failureCode) {
+    const DWORD error = GetLastError();
+    ClearLineErrors(port);
+    return TimedOut(error) ? timeoutCode : failureCode;
+}
+
 }  // namespace
 
 namespace comms_port {
@@ -157,9 +164,7 @@ int ReadSome(std::intptr_t handle, unsigned char* buffer, unsigned long count, l
     }
     DWORD received = 0;
     if (ReadFile(port, buffer, PieceOf(count), &received, nullptr) == FALSE) {
-        const DWORD error = GetLastError();
-        ClearLineErrors(port);
-        return TimedOut(error) ? kCommsErrReadTimeout : kCommsErrRead;
+        return FailedTransfer(port, kCommsErrReadTimeout, kCommsErrRead);
     }
     *got = received;
     return received == 0 && remaining == 0 ? kCommsErrReadTimeout : kCommsOk;
@@ -178,9 +183,7 @@ int WriteSome(std::intptr_t handle, const unsigned char* data, unsigned long cou
     }
     DWORD sent = 0;
     if (WriteFile(port, data, PieceOf(count), &sent, nullptr) == FALSE) {
-        const DWORD error = GetLastError();
-        ClearLineErrors(port);
-        return TimedOut(error) ? kCommsErrWriteTimeout : kCommsErrWrite;
+        return FailedTransfer(port, kCommsErrWriteTimeout, kCommsErrWrite);
     }
     *written = sent;
     return kCommsOk;
