@@ -15,6 +15,7 @@
 #include "comm_channel.h"
 #include "frame_codec.h"
 #include "qel_codes.h"
+#include "wire_text.h"
 
 class FuzzedDeviceChannel : public ICommChannel {
   public:
@@ -118,13 +119,8 @@ class FuzzedDeviceChannel : public ICommChannel {
         if (whole.size() % 2 == 1 && whole.size() >= 13) {
             whole.back() = '\r';
             std::vector<std::uint8_t> frame = Decode(whole.substr(0, whole.size() - 1));
-            const int covered = static_cast<int>(frame.size()) - 2;
-            const std::uint16_t crc = qel::codec::Crc16(frame.data(), covered);
-            frame[frame.size() - 2] = static_cast<std::uint8_t>(crc >> 8);
-            frame[frame.size() - 1] = static_cast<std::uint8_t>(crc & 0xFF);
-            std::string text(2 * frame.size(), '0');
-            qel::codec::ConvertToHexString(text.data(), frame.data(),
-                                           static_cast<int>(frame.size()));
+            frame.resize(frame.size() - 2);  // the CRC16 is sealed anew over the rest
+            const std::string text = wire::Text(frame);
             whole.replace(0, text.size(), text);
         }
         return whole.substr(m_reply.size());

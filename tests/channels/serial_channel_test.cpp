@@ -58,7 +58,10 @@ INSTANTIATE_TEST_SUITE_P(
     Ports, SerialChannelOpen,
     ::testing::Values(OpenCase{{1, 1000}, "\nInitialize communication port (COM1, 115200)...", 0},
                       OpenCase{
-                          {12, 250}, "\nInitialize communication port (COM12, 115200)...", 11}));
+                          {12, 250}, "\nInitialize communication port (COM12, 115200)...", 11}),
+    [](const testing::TestParamInfo<OpenCase>& tested) {
+        return "Com" + std::to_string(tested.param.params.port);
+    });
 
 TEST(SerialChannel, FailedSetupReturnsTheLibrarysCodeAndGoesNoFurther) {
     SerialChannel channel("/nonexistent/ttyQ9");

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "case_name.h"
 #include "channel_refusals.h"
 #include "run_capture.h"
 #include "run_service.h"
@@ -83,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
             "TcpPortCutToSevenDigits", {"/c=tcp", "/i=127.0.0.1", "/p=123456789"}, kTcpRange},
         RefusedCase{"SerialPortAboveRange", {"/c=com", "/p=256"}, kSerialRange},
         RefusedCase{"SerialPortTcpSized", {"/c=com", "/p=65535"}, kSerialRange}),
-    [](const testing::TestParamInfo<RefusedCase>& test) { return test.param.name; });
+    CaseName());
 
 cli::ChannelSettings Accepted(const std::vector<std::string>& arguments) {
     const cli::OptionSpec table[] = {cli::kChannelOption, cli::kAddressOption, cli::kPortOption,

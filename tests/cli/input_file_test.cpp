@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 
 #include "input_file.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -25,7 +25,8 @@ TEST(InputFile, AnEndlessDeviceIsReadNoFurtherThanTheBound) {
 #endif
 
 TEST(InputFile, ADirectoryIsRefusedAndAMissingFileCannotBeRead) {
-    const std::string directory = std::filesystem::temp_directory_path().string();
+    const TempDir folder;
+    const std::string directory = folder.Path();
     const cli::BoundedInput refused = cli::ReadInputFile(directory, 10);
     EXPECT_EQ(refused.status, Status::kNotReadable);
     EXPECT_EQ(cli::NotReadableReason(refused.kind),

@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "case_name.h"
 #include "comms_test_access.h"
 #include "pty_pair.h"
 
@@ -270,6 +271,6 @@ INSTANTIATE_TEST_SUITE_P(
         SetupCase{"MarkParity", nullptr, {0, 115200, 8, 3, 0, {}}, kCommsErrBadSettings},
         SetupCase{"OneAndAHalfStopBits", nullptr, {0, 115200, 8, 0, 1, {}}, kCommsErrBadSettings},
         SetupCase{"NegativePortIndex", "", {-1, 115200, 8, 0, 0, {}}, kCommsErrBadSettings}),
-    [](const auto& testCase) { return std::string(testCase.param.name); });
+    CaseName());
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "case_name.h"
 #include "temp_dir.h"
 
 namespace {
@@ -185,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(
                  },
                  {AcmPort(), Port("/dev/ttyS0"), Port("/dev/ttyS1"), Port("/dev/ttyS2"),
                   Port("/dev/ttyS10"), FtdiPort()}}),
-    [](const testing::TestParamInfo<ListCase>& test) { return std::string(test.param.name); });
+    CaseName());
 
 TEST(SysfsPortList, NoSysfsListsNothing) {
     const TempDir folder;

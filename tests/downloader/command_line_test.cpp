@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "case_name.h"
 #include "channel_refusals.h"
 #include "option_parser.h"
 #include "option_validation.h"
@@ -43,7 +44,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusedCase{"ShortArgumentIsUnknown",
                                 {"/f", "/c=com", "/p=1"},
                                 "\nWARNING: Unknown parameter [/F]. Ignore it." + kNoFile}),
-    [](const testing::TestParamInfo<RefusedCase>& test) { return test.param.name; });
+    CaseName());
 
 // Validates options that pass and returns the settings handed to the download.
 orvane::RunSettings Accepted(const std::vector<std::string>& arguments,
@@ -117,7 +118,8 @@ INSTANTIATE_TEST_SUITE_P(
                     ModeCase{"a", 1, 1}, ModeCase{"p", 1, 2}, ModeCase{"P", 1, 2},
                     ModeCase{"verify", 1, 3}, ModeCase{"V", 1, 3}, ModeCase{"r", 1, 4},
                     ModeCase{"Reset", 1, 4}, ModeCase{"b", 1, 5}, ModeCase{"BLIND", 1, 5},
-                    ModeCase{"x", 1, 1}, ModeCase{"ab", 1, 1}));
+                    ModeCase{"x", 1, 1}, ModeCase{"ab", 1, 1}),
+    [](const testing::TestParamInfo<ModeCase>& tested) { return NameOf(tested.param.value); });
 
 // /l lists what the port lister finds, in any case and whatever else is given, and downloads
 // nothing. The lister sorts; the list keeps its order.
@@ -176,7 +178,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  "\nCOM3    USB Serial Port (COM3)  FTDIBUS\\VID_0403+PID_6001"
                                  "\nCOM10"
                                  "\n"}),
-    [](const testing::TestParamInfo<PortListCase>& test) { return std::string(test.param.name); });
+    CaseName());
 
 }  // namespace
 }  // namespace orvane_test

@@ -8,6 +8,7 @@
 #include "driver_fixture.h"
 #include "output_checks.h"
 #include "test_channels.h"
+#include "wire_text.h"
 
 namespace orvane_test {
 namespace {
@@ -57,7 +58,7 @@ TEST_F(DriverTest, FailedOpensCountAsAttemptsButNotAsTransmissions) {
 TEST_F(DriverTest, SerialDownloadOpensWithPortAndOneSecondTimeout) {
     m_settings.runMode = orvane::kRunModeResetOnly;
     OpeningFakeChannel channel(ChannelKind::kSerial);
-    channel.QueueReply(ResetReply(2));
+    channel.QueueReply(wire::StatusReply(0x0A, 2));
     const RunResult result = Run(&channel);
 
     EXPECT_EQ(result.exitStatus, 0);
@@ -91,7 +92,7 @@ class SocketStartTest : public DriverTest {
         g_socketVersion = 0;
         g_socketStartResult = 0;
         m_settings.runMode = orvane::kRunModeResetOnly;
-        m_channel.QueueReply(ResetReply(2));
+        m_channel.QueueReply(wire::StatusReply(0x0A, 2));
     }
     RunResult RunRecordingSocketStart() {
         orvane::DownloadServices services = orvane::RealServices();
@@ -135,7 +136,7 @@ TEST_F(DriverTest, ChannelThatCannotBeMadeEndsAtOnce) {
 }
 
 TEST_F(DriverTest, UnreadableHexFileEndsBeforeAnyOpen) {
-    m_settings.filePath = m_files.Missing();
+    m_settings.filePath = m_files.Path("missing.hex");
     OpeningFakeChannel channel(ChannelKind::kSerial);
     const RunResult result = Run(&channel);
 
@@ -146,7 +147,7 @@ TEST_F(DriverTest, UnreadableHexFileEndsBeforeAnyOpen) {
 }
 
 TEST_F(DriverTest, ImageBelowTheLoaderIsRefusedAfterLoading) {
-    m_settings.filePath = m_files.Write("low.hex", 0x2FFF, {0x01, 0x02});
+    m_settings.filePath = m_files.Write("low.hex", IntelHexFile(0x2FFF, {0x01, 0x02}));
     OpeningFakeChannel channel(ChannelKind::kSerial);
     const RunResult result = Run(&channel);
 

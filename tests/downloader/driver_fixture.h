@@ -7,9 +7,10 @@
 #include <string>
 
 #include "download_driver.h"
-#include "hex_files.h"
+#include "intel_hex_text.h"
 #include "run_capture.h"
 #include "sleep_recorder.h"
+#include "temp_dir.h"
 
 namespace orvane_test {
 
@@ -17,7 +18,8 @@ class DriverTest : public testing::Test {
   protected:
     DriverTest() {
         m_settings.channel.port = 7;
-        m_settings.filePath = m_files.Write("image.hex", 0x3000, {0xDE, 0xAD, 0xBE, 0xEF});
+        m_settings.filePath =
+            m_files.Write("image.hex", IntelHexFile(0x3000, {0xDE, 0xAD, 0xBE, 0xEF}));
     }
 
     // Lends channel (none when null) and otherwise serves the real loader and socket start.
@@ -43,7 +45,7 @@ class DriverTest : public testing::Test {
     }
 
     SleepRecorder m_sleeps;
-    HexFileDirectory m_files;
+    TempDir m_files;
     orvane::RunSettings m_settings;
 };
 

@@ -4,11 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "case_name.h"
 #include "device_model.h"
 #include "driver_fixture.h"
 #include "expected_image.h"
 #include "output_checks.h"
 #include "sim_channel.h"
+#include "wire_text.h"
 
 namespace orvane_test {
 namespace {
@@ -19,7 +21,9 @@ const std::string kDownloaded = "\nFile downloaded successfully.";
 
 class SimulatedDownload : public DriverTest {
   protected:
-    SimulatedDownload() { m_settings.filePath = m_files.Write("app.hex", 0x3000, Data()); }
+    SimulatedDownload() {
+        m_settings.filePath = m_files.Write("app.hex", IntelHexFile(0x3000, Data()));
+    }
 
     static std::vector<std::uint8_t> Data() {
         std::vector<std::uint8_t> data(200);
@@ -66,7 +70,7 @@ TEST_P(SimulatedDownloadVerify, PutsTheApplicationImageIntoTheDevice) {
 
 INSTANTIATE_TEST_SUITE_P(Methods, SimulatedDownloadVerify,
                          testing::Values(VerifyCase{"Crc16", 1}, VerifyCase{"Full", 2}),
-                         [](const auto& test) { return test.param.name; });
+                         CaseName());
 
 TEST_F(SimulatedDownload, LostReplyIsRetriedAfterAPause) {
     m_device.Options().dropReplies = {1};
@@ -99,10 +103,10 @@ TEST_F(SimulatedDownload, WrongDeviceCrcEndsAfterOneAttempt) {
 // zero start, and a byte followed by its own CRC16 (low byte first) has a CRC16 of 0.
 void SpoilKeepingCrc(std::vector<std::uint8_t>& memory, std::size_t imageEnd) {
     const std::uint8_t marker = 0x01;
-    const std::uint16_t crc = expected::Crc16Arc(&marker, 1);
+    const std::uint16_t crc = wire::Crc16Arc(&marker, 1);
     const std::uint8_t change[3] = {marker, static_cast<std::uint8_t>(crc & 0xFF),
                                     static_cast<std::uint8_t>(crc >> 8)};
-    ASSERT_EQ(expected::Crc16Arc(change, 3), 0);
+    ASSERT_EQ(wire::Crc16Arc(change, 3), 0);
     for (std::size_t i = 0; i < 3; ++i) {
         memory[imageEnd - 3 + i] ^= change[i];
     }

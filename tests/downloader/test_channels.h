@@ -2,15 +2,10 @@
 // open-parameter record it was given.
 #pragma once
 
-#include <cstdint>
-#include <cstdio>
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "channel_options.h"
 #include "comm_channel.h"
-#include "expected_image.h"
 #include "fake_channel.h"
 
 namespace orvane_test {
@@ -47,20 +42,5 @@ class OpeningFakeChannel : public FakeChannel {
     int m_failureCode;
     int m_opens = 0;
 };
-
-// The device's reply to a reset request with the given message id: status 0, with its CRC16.
-inline std::string ResetReply(std::uint8_t messageId) {
-    std::vector<std::uint8_t> frame = {0x5A, 0x8A, 0x7D, messageId, 0x00};
-    const std::uint16_t crc = expected::Crc16Arc(frame.data(), frame.size());
-    frame.push_back(static_cast<std::uint8_t>(crc >> 8));
-    frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));
-    std::string text;
-    char digits[3];
-    for (std::uint8_t byte : frame) {
-        std::snprintf(digits, sizeof digits, "%02X", byte);
-        text += digits;
-    }
-    return text + "\r";
-}
 
 }  // namespace orvane_test

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "case_name.h"
 #include "run_capture.h"
 
 namespace orvane_test {
@@ -53,7 +54,10 @@ INSTANTIATE_TEST_SUITE_P(
                     std::vector<std::string>{"-h"}, std::vector<std::string>{"-H"},
                     std::vector<std::string>{"--help"},
                     // Help wins over options, even complete ones.
-                    std::vector<std::string>{"/c=com", "/p=1", "/f=a.hex", "--help"}));
+                    std::vector<std::string>{"/c=com", "/p=1", "/f=a.hex", "--help"}),
+    [](const testing::TestParamInfo<std::vector<std::string>>& tested) {
+        return NameOf(tested.param);
+    });
 
 }  // namespace
 }  // namespace orvane_test

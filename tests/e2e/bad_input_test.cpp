@@ -2,10 +2,10 @@
 // and exit status, within a bound on its time, and never with a download it was not asked for.
 #include <sys/stat.h>
 
-#include <cstdio>
-
+#include "case_name.h"
 #include "channel_refusals.h"
 #include "e2e_fixture.h"
+#include "intel_hex_text.h"
 
 namespace e2e {
 namespace {
@@ -23,18 +23,10 @@ const std::string kSuccess = "\nFile downloaded successfully.";
 // Nothing is asked of a device before these fail, so a run that needs longer is hanging.
 constexpr auto kRefusalLimit = std::chrono::seconds(20);
 
-std::string Record(unsigned address, unsigned type, const std::vector<std::uint8_t>& data) {
-    unsigned sum = static_cast<unsigned>(data.size()) + (address >> 8) + (address & 0xFF) + type;
-    char field[16];
-    std::snprintf(field, sizeof field, ":%02zX%04X%02X", data.size(), address & 0xFFFF, type);
-    std::string line = field;
-    for (const std::uint8_t byte : data) {
-        std::snprintf(field, sizeof field, "%02X", byte);
-        line += field;
-        sum += byte;
-    }
-    std::snprintf(field, sizeof field, "%02X\n", (0x100 - sum % 0x100) % 0x100);
-    return line + field;
+// One record line with its line break.
+std::string Record(std::uint16_t address, std::uint8_t type,
+                   const std::vector<std::uint8_t>& data) {
+    return IntelHexRecord(type, address, data) + "\n";
 }
 
 const std::vector<std::uint8_t> kSixteenBytes = {0, 1, 2,  3,  4,  5,  6,  7,
@@ -79,22 +71,20 @@ class HostileFile : public EndToEnd, public ::testing::WithParamInterface<FileCa
   protected:
     std::string PathOf(const FileCase& c) const {
         if (c.path == "<dir>") {
-            return m_dir.string();
+            return m_dir.Path();
         }
         if (c.path == "<missing>") {
-            return TempPath("missing.hex");
+            return m_dir.Path("missing.hex");
         }
         if (c.path == "<fifo>") {
-            const std::string fifo = TempPath("fifo.hex");
+            const std::string fifo = m_dir.Path("fifo.hex");
             EXPECT_EQ(mkfifo(fifo.c_str(), 0600), 0);
             return fifo;
         }
         if (!c.path.empty()) {
             return c.path;
         }
-        const std::string path = TempPath("hostile.hex");
-        std::ofstream(path, std::ios::binary) << c.content;
-        return path;
+        return m_dir.Write("hostile.hex", c.content);
     }
 };
 
@@ -147,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
         FileCase{
             "OnlyTheEndRecord", kEndRecord, "",
             kBanner + kLoading + "\nInput file '@' doesn't have data to download" + kCannotRead}),
-    [](const auto& param) { return std::string(param.param.name); });
+    CaseName());
 
 struct OptionCase {
     const char* name;
@@ -200,10 +190,10 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{
             "HexadecimalPort", {"/c=tcp", "/i=127.0.0.1", "/p=0x50", "/f=<hex>"}, kPortNotPositive},
         OptionCase{"SerialPortWithLeadingZero", {"/c=com", "/p=0256", "/f=<hex>"}, kSerialRange}),
-    [](const auto& param) { return std::string(param.param.name); });
+    CaseName());
 
 TEST_F(EndToEnd, AFilePathBeyondItsCapacityIsCutAndNamedInTheMessage) {
-    const std::string typed = TempPath(std::string(600, 'p'));
+    const std::string typed = m_dir.Path(std::string(600, 'p'));
     const std::string cut = typed.substr(0, 511);
     const ProgramRun run =
         RunOrvane({"/c=tcp", "/i=127.0.0.1", "/p=1", "/f=" + typed}, kRefusalLimit);
@@ -240,16 +230,14 @@ INSTANTIATE_TEST_SUITE_P(Ports, DecoratedPort, ::testing::Values("+", " ", "0", 
 TEST_F(EndToEnd, AMillionRecordsWrittenOverEachOtherArriveAsTheirLastValues) {
     constexpr unsigned kAddresses = 256;
     constexpr unsigned kRounds = 4000;
-    const std::string file = TempPath("million.hex");
-    {
-        std::ofstream out(file, std::ios::binary);
-        for (unsigned round = 0; round < kRounds; ++round) {
-            for (unsigned i = 0; i < kAddresses; ++i) {
-                out << Record(0x3000 + 2 * i, 0, {static_cast<std::uint8_t>(round)});
-            }
+    std::string records;
+    for (unsigned round = 0; round < kRounds; ++round) {
+        for (unsigned i = 0; i < kAddresses; ++i) {
+            records += Record(static_cast<std::uint16_t>(0x3000 + 2 * i), 0,
+                              {static_cast<std::uint8_t>(round)});
         }
-        out << kEndRecord;
     }
+    const std::string file = m_dir.Write("million.hex", records + kEndRecord);
     const std::string port = StartSimulator({});
     ASSERT_FALSE(port.empty());
     const ProgramRun run = DownloadOverTcp(port, file);

@@ -6,9 +6,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,6 +13,8 @@
 
 #include "child_process.h"
 #include "expected_image.h"
+#include "simulator_readiness.h"
+#include "temp_dir.h"
 
 namespace e2e {
 
@@ -29,20 +28,8 @@ struct ProgramRun {
 };
 
 class EndToEnd : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/qel-e2e-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_dir = pattern;
-    }
-
-    void TearDown() override {
-        m_simulator.reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(m_dir, ignored);
-    }
-
-    std::string TempPath(const std::string& name) const { return (m_dir / name).string(); }
+  protected:
+    void TearDown() override { m_simulator.reset(); }
 
     // Starts qel-sim with a dump file and the given extra options; returns the port, or the pty
     // path, from its first line.
@@ -53,20 +40,12 @@ protected:
         } else {
             arguments.insert(arguments.end(), {"--tcp", "0"});
         }
-        arguments.insert(arguments.end(), {"--dump", DumpPath(), "--log", TempPath("sim.log")});
+        arguments.insert(arguments.end(), {"--dump", DumpPath(), "--log", m_dir.Path("sim.log")});
         m_simulator = std::make_unique<ChildProcess>(QEL_SIM_PATH, arguments);
         EXPECT_TRUE(m_simulator->Started());
-        const auto line = m_simulator->ReadLine(10s);
-        EXPECT_TRUE(line.has_value()) << "qel-sim printed no readiness line";
-        if (!line) {
-            return {};
-        }
-        const auto lastSpace = line->rfind(' ');
-        std::string where = line->substr(lastSpace + 1);
-        if (!pty) {
-            where = where.substr(where.rfind(':') + 1);
-        }
-        return where;
+        const auto where = ReadSimulatorReadiness(*m_simulator, 10s);
+        EXPECT_TRUE(where.has_value()) << "qel-sim printed no readiness line";
+        return where.value_or("");
     }
 
     static ProgramRun RunOrvane(const std::vector<std::string>& arguments,
@@ -80,8 +59,7 @@ protected:
 
     ProgramRun DownloadOverTcp(const std::string& port, const std::string& file,
                                const std::vector<std::string>& extra = {}) {
-        std::vector<std::string> arguments = {"/c=tcp", "/i=127.0.0.1", "/p=" + port,
-                                              "/f=" + file};
+        std::vector<std::string> arguments = {"/c=tcp", "/i=127.0.0.1", "/p=" + port, "/f=" + file};
         arguments.insert(arguments.end(), extra.begin(), extra.end());
         return RunOrvane(arguments);
     }
@@ -91,14 +69,10 @@ protected:
         if (m_simulator) {
             EXPECT_TRUE(m_simulator->Stop(10s).has_value());
         }
-        std::ifstream dump(DumpPath(), std::ios::binary);
-        return {std::istreambuf_iterator<char>(dump), std::istreambuf_iterator<char>()};
+        return ReadFileBytes(DumpPath());
     }
 
-    std::string SimulatorLog() const {
-        std::ifstream log(TempPath("sim.log"));
-        return {std::istreambuf_iterator<char>(log), std::istreambuf_iterator<char>()};
-    }
+    std::string SimulatorLog() const { return ReadFileText(m_dir.Path("sim.log")); }
 
     static std::vector<std::uint8_t> ExpectedApplicationImage(const std::string& hexFile) {
         const auto firmware = expected::ReadHex(hexFile);
@@ -114,9 +88,9 @@ protected:
         EXPECT_TRUE(stored == image) << "the device does not hold the application image";
     }
 
-    std::string DumpPath() const { return TempPath("memory.bin"); }
+    std::string DumpPath() const { return m_dir.Path("memory.bin"); }
 
-    std::filesystem::path m_dir;
+    TempDir m_dir;
     std::unique_ptr<ChildProcess> m_simulator;
 };
 

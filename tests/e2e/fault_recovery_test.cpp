@@ -1,6 +1,8 @@
 // Faults of the line and of the device: the program either recovers on a later attempt with the
 // image exact, or stops with its message and exit status 2.
+#include "case_name.h"
 #include "e2e_fixture.h"
+#include "intel_hex_text.h"
 
 namespace e2e {
 namespace {
@@ -32,7 +34,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"ClosedConnection", {"--close-after", "6"}},
                       FaultCase{"RefusedFirstConnection", {"--refuse-connections", "1"}},
                       FaultCase{"StatusFailureAtAPage", {"--fail-status", "7"}}),
-    [](const auto& param) { return std::string(param.param.name); });
+    CaseName());
 
 TEST_F(EndToEnd, ADeviceThatLiesAboutItsCrcEndsTheDownloadAfterOneAttempt) {
     const std::string port = StartSimulator({"--lie-crc"});
@@ -62,16 +64,12 @@ TEST_F(EndToEnd, AReadBackThatDiffersEndsTheFullVerificationAfterOneAttempt) {
 TEST_F(EndToEnd, AnImageBelowTheLoaderLimitIsRefusedBeforeAnythingConnects) {
     const std::string port = StartSimulator({});
     ASSERT_FALSE(port.empty());
-    const std::string file = TempPath("low.hex");
-    {
-        // One byte at 0x2FFF.
-        std::ofstream hex(file);
-        hex << ":012FFF00AA27\n:00000001FF\n";
-    }
+    const std::string file = m_dir.Write("low.hex", IntelHexFile(0x2FFF, {0xAA}));
     const ProgramRun run = DownloadOverTcp(port, file);
     EXPECT_EQ(run.exitStatus, 1) << run.output;
-    EXPECT_TRUE(Contains(run.output, "\nDone.\nFirst Address in HEX file is: 0x2fff."
-                                     "\nThe HEX is not suitable for remote downloading. Exit.\n"))
+    EXPECT_TRUE(Contains(run.output,
+                         "\nDone.\nFirst Address in HEX file is: 0x2fff."
+                         "\nThe HEX is not suitable for remote downloading. Exit.\n"))
         << run.output;
     EXPECT_FALSE(Contains(run.output, "Connecting"));
     StopSimulatorAndReadMemory();

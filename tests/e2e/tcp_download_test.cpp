@@ -1,4 +1,5 @@
 // Whole downloads over loopback TCP into the simulator, checked byte for byte.
+#include "case_name.h"
 #include "e2e_fixture.h"
 
 namespace e2e {
@@ -38,7 +39,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ModeCase{"AllStepsFull", "a", "full",
                                "\nVerify Downloaded Data (FULL). ec = 0"},
                       ModeCase{"WriteOnly", "p", "crc", "\nWrite Header Page. ec = 0"}),
-    [](const auto& param) { return std::string(param.param.name); });
+    CaseName());
 
 TEST_F(EndToEnd, VerifyOnlyAndResetOnlyRunOnAnImageWrittenEarlier) {
     const std::string port = StartSimulator({});

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "case_name.h"
 #include "fake_channel.h"
 #include "frame_codec.h"
 #include "protocol_access.h"
@@ -69,7 +70,10 @@ TEST_P(ApplicationImageSize, RoundsUpToWholePagesWithAtLeastOneByteOfFill) {
 INSTANTIATE_TEST_SUITE_P(WorkedLengths, ApplicationImageSize,
                          testing::Values(std::pair{100, 256}, std::pair{192, 512},
                                          std::pair{193, 512}, std::pair{448, 768},
-                                         std::pair{1, 256}, std::pair{0x7D000, 0x7D100}));
+                                         std::pair{1, 256}, std::pair{0x7D000, 0x7D100}),
+                         [](const testing::TestParamInfo<std::pair<int, int>>& tested) {
+                             return "Length" + std::to_string(tested.param.first);
+                         });
 
 TEST(ApplicationImage, CopiesGapsAsTheyAreAndCoversExactlyTheDataWithItsCrc) {
     std::vector<char> firmware = Firmware();
@@ -133,14 +137,14 @@ TEST_P(ApplicationImageRefusal, RefusesAndKeepsThePreviousImage) {
     EXPECT_EQ(ImageOf(access), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Ranges, ApplicationImageRefusal,
-    testing::Values(RefusedRange{"Empty", false, kFirst, kFirst},
-                    RefusedRange{"Backwards", false, kFirst + 0x100, kFirst},
-                    RefusedRange{"NoImage", true, kFirst, kFirst + 3},
-                    RefusedRange{"NegativeFirst", false, -16, 16},
-                    RefusedRange{"PastTheFirmwareImage", false, 0x7FF00, 0x80001}),
-    [](const testing::TestParamInfo<RefusedRange>& param) { return param.param.name; });
+INSTANTIATE_TEST_SUITE_P(Ranges, ApplicationImageRefusal,
+                         testing::Values(RefusedRange{"Empty", false, kFirst, kFirst},
+                                         RefusedRange{"Backwards", false, kFirst + 0x100, kFirst},
+                                         RefusedRange{"NoImage", true, kFirst, kFirst + 3},
+                                         RefusedRange{"NegativeFirst", false, -16, 16},
+                                         RefusedRange{"PastTheFirmwareImage", false, 0x7FF00,
+                                                      0x80001}),
+                         CaseName());
 
 TEST(ApplicationImage, TheWholeFirmwareImageIsAValidRange) {
     std::vector<char> firmware = Firmware();

@@ -4,14 +4,15 @@
 #include <string>
 #include <vector>
 
-#include "engine_replies.h"
+#include "case_name.h"
 #include "fake_channel.h"
 #include "protocol_access.h"
 #include "trace_recorder.h"
+#include "wire_text.h"
 
 namespace {
 
-using engine_replies::Bytes;
+using wire::Bytes;
 
 Bytes Counting(std::size_t size, std::uint8_t from) {
     Bytes bytes(size);
@@ -46,7 +47,7 @@ const BlockOperation kOperations[] = {
          block.assign(34, 0xAA);
          return p.ReadConfiguration(reinterpret_cast<_qel_configuration*>(block.data()));
      },
-     [](std::uint8_t id) { return engine_replies::Block(0x02, id, kConfiguration); },
+     [](std::uint8_t id) { return wire::BlockReply(0x02, id, kConfiguration); },
      {}},
     {"WriteConfiguration", 0x03, 80, 15,
      [](QelProtocol& p, Bytes&) {
@@ -54,7 +55,7 @@ const BlockOperation kOperations[] = {
          std::copy(kConfiguration.begin(), kConfiguration.end(), configuration.bytes);
          return p.WriteConfiguration(&configuration);
      },
-     [](std::uint8_t id) { return engine_replies::Status(0x03, id); }, kConfiguration},
+     [](std::uint8_t id) { return wire::StatusReply(0x03, id); }, kConfiguration},
     {"ReadSystemTime",
      0x06,
      12,
@@ -63,7 +64,7 @@ const BlockOperation kOperations[] = {
          block.assign(16, 0xAA);
          return p.ReadSystemTime(reinterpret_cast<_qel_system_time*>(block.data()));
      },
-     [](std::uint8_t id) { return engine_replies::Block(0x06, id, kClock); },
+     [](std::uint8_t id) { return wire::BlockReply(0x06, id, kClock); },
      {}},
     {"WriteSystemTime", 0x08, 44, 15,
      [](QelProtocol& p, Bytes&) {
@@ -71,24 +72,17 @@ const BlockOperation kOperations[] = {
          std::copy(kClock.begin(), kClock.end(), clock.bytes);
          return p.WriteSystemTime(&clock);
      },
-     [](std::uint8_t id) { return engine_replies::Status(0x08, id); }, kClock},
+     [](std::uint8_t id) { return wire::StatusReply(0x08, id); }, kClock},
 };
 
 class BlockCommand : public testing::TestWithParam<BlockOperation> {
   protected:
     bool IsRead() const { return GetParam().payload.empty(); }
     // The expected request text for message id 2.
-    std::string Request() const {
-        Bytes frame{0x5A, GetParam().command, 0x7D, 0x02};
-        frame.insert(frame.end(), GetParam().payload.begin(), GetParam().payload.end());
-        std::string text = engine_replies::Frame(frame);
-        text.pop_back();
-        return text;
-    }
+    std::string Request() const { return wire::Request(GetParam().command, 2, GetParam().payload); }
     const Bytes& Block() const { return GetParam().command == 0x02 ? kConfiguration : kClock; }
 };
 
-#ifndef _WIN32
 TEST_P(BlockCommand, SendsItsFrameReadsItsReplyAndNotifiesTheWindow) {
     FakeChannel channel;
     const std::string reply = GetParam().goodReply(2);
@@ -116,8 +110,6 @@ TEST_P(BlockCommand, SendsItsFrameReadsItsReplyAndNotifiesTheWindow) {
     EXPECT_EQ(window.Received()[1].wParam, GetParam().command + 0x80u);
     EXPECT_EQ(window.Received()[1].text, reply);
 }
-
-#endif
 
 TEST_P(BlockCommand, WithoutAWindowTheExchangeIsTheSame) {
     FakeChannel channel;
@@ -161,7 +153,6 @@ TEST_P(BlockCommand, ASpoiltReplyFailsWithTheFirstBrokenCheckAndKeepsTheRecord) 
     }
 }
 
-#ifndef _WIN32
 TEST_P(BlockCommand, AFailedWriteSuppressesTheFollowingStepsAndNotifications) {
     for (int failing = 0; failing < 2; ++failing) {
         FakeChannel channel;
@@ -181,8 +172,6 @@ TEST_P(BlockCommand, AFailedWriteSuppressesTheFollowingStepsAndNotifications) {
     EXPECT_EQ(window.Received().size(), 1u);
 }
 
-#endif
-
 TEST_P(BlockCommand, UsesIdOneAfterId254) {
     FakeChannel channel;
     channel.QueueReply(GetParam().goodReply(1));
@@ -193,16 +182,13 @@ TEST_P(BlockCommand, UsesIdOneAfterId254) {
     EXPECT_EQ(channel.Writes()[0].substr(6, 2), "01");
 }
 
-INSTANTIATE_TEST_SUITE_P(All, BlockCommand, testing::ValuesIn(kOperations),
-                         [](const testing::TestParamInfo<BlockOperation>& param) {
-                             return param.param.name;
-                         });
+INSTANTIATE_TEST_SUITE_P(All, BlockCommand, testing::ValuesIn(kOperations), CaseName());
 
 TEST(ReadConfiguration, HandsOnANonZeroFourthByteAsTheFirstByteOfTheBlock) {
     Bytes block = kConfiguration;
     block[0] = 0x07;  // where other replies carry their status
     FakeChannel channel;
-    channel.QueueReply(engine_replies::Block(0x02, 2, block));
+    channel.QueueReply(wire::BlockReply(0x02, 2, block));
     QelProtocol protocol(&channel, 1, 1, nullptr);
     _qel_configuration configuration{};
     EXPECT_EQ(protocol.ReadConfiguration(&configuration), 0);
@@ -211,8 +197,8 @@ TEST(ReadConfiguration, HandsOnANonZeroFourthByteAsTheFirstByteOfTheBlock) {
 
 TEST(WriteCommands, ARefusingStatusByteIs5007) {
     FakeChannel channel;
-    channel.QueueReply(engine_replies::Status(0x08, 2, 1));
-    channel.QueueReply(engine_replies::Status(0x03, 3, 0x80));
+    channel.QueueReply(wire::StatusReply(0x08, 2, 1));
+    channel.QueueReply(wire::StatusReply(0x03, 3, 0x80));
     QelProtocol protocol(&channel, 1, 1, nullptr);
     const _qel_system_time clock{};
     const _qel_configuration configuration{};

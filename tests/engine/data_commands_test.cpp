@@ -4,25 +4,18 @@
 #include <array>
 #include <cstring>
 
+#include "case_name.h"
 #include "fake_channel.h"
 #include "protocol_access.h"
-#include "reply_text.h"
 #include "trace_recorder.h"
+#include "wire_text.h"
 
 namespace {
 
-using reply_text::Append;
-using reply_text::Bytes;
+using wire::Append;
+using wire::Bytes;
 
 constexpr std::uint8_t kFirstId = 2;
-
-// Test names from each case's own name.
-struct ParamName {
-    template <class Case>
-    std::string operator()(const ::testing::TestParamInfo<Case>& tested) const {
-        return tested.param.name;
-    }
-};
 
 Bytes RawHeader(std::uint8_t encoding, std::uint8_t offset, unsigned count,
                 std::uint8_t id = kFirstId) {
@@ -45,7 +38,7 @@ Bytes RawHeader(std::uint8_t encoding, std::uint8_t offset, unsigned count,
 std::string RawReply(std::uint8_t encoding, std::uint8_t offset, const Bytes& data) {
     Bytes frame = RawHeader(encoding, offset, static_cast<unsigned>(data.size()));
     Append(frame, data);
-    return reply_text::Reply(frame);
+    return wire::Line(frame);
 }
 
 std::string DataReply(std::uint8_t replyCode, std::uint8_t first, std::uint8_t id = kFirstId) {
@@ -53,7 +46,7 @@ std::string DataReply(std::uint8_t replyCode, std::uint8_t first, std::uint8_t i
     for (int i = 0; i < 93; ++i) {
         frame.push_back(static_cast<std::uint8_t>(first + i));
     }
-    return reply_text::Reply(frame);
+    return wire::Line(frame);
 }
 
 // The caller's outputs, filled with a pattern that a failure must leave in place.
@@ -84,8 +77,7 @@ TEST(ReadData, WrapsTheExpectedReplyCodeAndHandsOnByteFour) {
     QelProtocol protocol(&channel, 1, 1, nullptr);
     _read_data_reply_data data{};
     ASSERT_EQ(protocol.ReadData(&data, 0x90), 0);
-    EXPECT_EQ(channel.Writes(),
-              (std::vector<std::string>{reply_text::Request({0x5A, 0x90, 0x7D, 2}), "\r"}));
+    EXPECT_EQ(channel.Writes(), (std::vector<std::string>{wire::Request(0x90, 2), "\r"}));
     EXPECT_EQ(ReadLengths(channel), std::vector<int>{199});
     EXPECT_EQ(data.bytes[0], 0x77);
     EXPECT_EQ(data.bytes[92], static_cast<std::uint8_t>(0x77 + 92));
@@ -102,7 +94,6 @@ TEST(ReadData, RefusesAnUnreducedReplyCodeAndKeepsTheRecord) {
     EXPECT_EQ(protocol.ReadData(&data, 0x90), FakeChannel::kSilentCode);
 }
 
-#ifndef _WIN32
 TEST(ReadData, NotifiesTheReplyCodeAsAFullInt) {
     FakeChannel channel;
     channel.QueueReply(DataReply(0x10, 0));
@@ -114,7 +105,6 @@ TEST(ReadData, NotifiesTheReplyCodeAsAFullInt) {
     EXPECT_EQ(window.Received()[0].wParam, (12u << 16) | 0x90);
     EXPECT_EQ(window.Received()[1].wParam, 0x110u);
 }
-#endif
 
 TEST(ReadRawData, ReadsTheHeaderThenExactlyTheAnnouncedRest) {
     FakeChannel channel;
@@ -123,8 +113,7 @@ TEST(ReadRawData, ReadsTheHeaderThenExactlyTheAnnouncedRest) {
     RawOutputs out;
     ASSERT_EQ(protocol.ReadRawData(out.data.data(), out.length), 0);
     EXPECT_EQ(out.Decoded(), (Bytes{0x01, 0x80}));
-    EXPECT_EQ(channel.Writes(),
-              (std::vector<std::string>{reply_text::Request({0x5A, 0x05, 0x7D, 2}), "\r"}));
+    EXPECT_EQ(channel.Writes(), (std::vector<std::string>{wire::Request(0x05, 2), "\r"}));
     EXPECT_EQ(ReadLengths(channel), (std::vector<int>{28, 9}));
 }
 
@@ -154,7 +143,7 @@ TEST_P(ReadRawDataRefuses, AndLeavesTheOutputsAlone) {
 
 std::string Announcing(unsigned count) {
     // A device that claims count bytes and then keeps sending.
-    return reply_text::Hex(RawHeader(0, 0, count)) + std::string(4096, '0');
+    return wire::Hex(RawHeader(0, 0, count)) + std::string(4096, '0');
 }
 
 std::string WithCharacter(std::string text, std::size_t at, char character) {
@@ -180,14 +169,13 @@ INSTANTIATE_TEST_SUITE_P(
         RawFailure{
             "SilentAfterTheHeader", kTwoBytes.substr(0, 30), FakeChannel::kSilentCode, {28, 9}},
         RawFailure{"Silent", "", FakeChannel::kSilentCode, {28}}),
-    ParamName());
+    CaseName());
 
 TEST(ReadRawData, ARefusedReplyLeavesNothingBehindForTheNextCommand) {
     FakeChannel channel;
     // 65535 announced bytes, all sent: more than 60 pieces of the largest reply text.
-    channel.QueueReply(reply_text::Hex(RawHeader(0, 0, 65535)) +
-                       std::string(2 * (65535 + 2) + 1, '0'));
-    channel.QueueReply(reply_text::Reply({0x5A, 0x8A, 0x7D, kFirstId + 1, 0}));
+    channel.QueueReply(wire::Hex(RawHeader(0, 0, 65535)) + std::string(2 * (65535 + 2) + 1, '0'));
+    channel.QueueReply(wire::Line({0x5A, 0x8A, 0x7D, kFirstId + 1, 0}));
     QelProtocol protocol(&channel, 1, 1, nullptr);
     RawOutputs out;
     ASSERT_EQ(protocol.ReadRawData(out.data.data(), out.length), 5027);
@@ -217,7 +205,6 @@ TEST(ExtractRawData, RefusesACountBeyondTheArrayWhenCalledOnItsOwn) {
     EXPECT_EQ(length, 7);
 }
 
-#ifndef _WIN32
 TEST(ReadRawData, NotifiesOnceWithTheWholeReplyText) {
     FakeChannel channel;
     channel.QueueReply(kTwoBytes);
@@ -241,6 +228,5 @@ TEST(ReadRawData, SendsNoReplyNotificationWhenRefusingTheCount) {
     EXPECT_EQ(protocol.ReadRawData(out.data.data(), out.length), 5027);
     EXPECT_EQ(window.Received().size(), 1u);
 }
-#endif
 
 }  // namespace

@@ -105,7 +105,6 @@ TEST(Exchange, ReportsConversionAndCheckFailures) {
     EXPECT_EQ(access.BareExchange(0x0A, reply, kResetReplyBytes, false), qel::kErrReplyCrc);
 }
 
-#ifndef _WIN32
 TEST(Exchange, NotifiesTheWindowBeforeSendingAndAfterTheReply) {
     FakeChannel channel;
     channel.QueueReply("5A8A7D02006DE3\r");
@@ -131,7 +130,6 @@ TEST(Exchange, AFailedReadSuppressesTheReplyNotification) {
     EXPECT_NE(access.BareExchange(0x0A, reply, kResetReplyBytes, true), 0);
     EXPECT_EQ(window.Received().size(), 1u);
 }
-#endif
 
 TEST(ProtocolObject, CopyAssignmentCopiesSettingsWithoutSharingTheImage) {
     FakeChannel channel;

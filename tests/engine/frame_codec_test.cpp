@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "case_name.h"
 #include "qel_codes.h"
 
 using namespace qel::codec;
@@ -148,4 +149,4 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"SeveralFaultsStartWins", "5B987E03006DE4\n", 0x0A, 2, qel::kErrReplyStart},
         CheckCase{"CodeWrapsModulo256", "5A107D02000000\r", static_cast<char>(0x90), 2,
                   qel::kErrReplyCrc}),
-    [](const auto& param) { return std::string(param.param.name); });
+    CaseName());

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstring>
 
+#include "case_name.h"
 #include "device_model.h"
 #include "frame_codec.h"
 #include "qel_protocol.h"
@@ -88,9 +89,7 @@ INSTANTIATE_TEST_SUITE_P(
         DeviceFault{"CorruptReply", [](auto& o) { o.corruptReplies = {1}; }, 5006},
         DeviceFault{"Silence", [](auto& o) { o.dropReplies = {1}; }, SimChannel::kTimeoutCode},
         DeviceFault{"AddressOutsideMemory", [](auto& o) { o.memorySize = 0x1000; }, 5007}),
-    [](const ::testing::TestParamInfo<DeviceFault>& tested) {
-        return std::string(tested.param.name);
-    });
+    CaseName());
 
 TEST(DataCommandsOnDevice, ReadDataWrapsTheReplyCodeOfHighCommandCodes) {
     Bench bench;
@@ -150,9 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
         RawOnDevice{"Announces1025", 0, 0, Filled(1025, 1), 5027, {}},
         RawOnDevice{"Announces65535", 0, 0, Filled(65535, 1), 5027, {}},
         RawOnDevice{"DoublesPast1024", 1, 0, Filled(1024, 0x80), 5027, {}}),
-    [](const ::testing::TestParamInfo<RawOnDevice>& tested) {
-        return std::string(tested.param.name);
-    });
+    CaseName());
 
 TEST(DataCommandsOnDevice, AnOversizedRawReplyIsDrainedAndTheNextCommandWorks) {
     Bench bench;

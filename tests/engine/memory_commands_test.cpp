@@ -3,44 +3,17 @@
 #include <array>
 #include <cstring>
 
+#include "case_name.h"
 #include "fake_channel.h"
 #include "protocol_access.h"
-#include "reply_text.h"
 #include "trace_recorder.h"
+#include "wire_text.h"
 
 namespace {
 
-using reply_text::Append;
-using reply_text::Balance;
-using reply_text::Bytes;
+using wire::Bytes;
 
 constexpr int kBase = 0x40000;
-constexpr std::uint8_t kFirstId = 2;
-
-// Test names from each case's own name.
-struct ParamName {
-    template <class Case>
-    std::string operator()(const ::testing::TestParamInfo<Case>& tested) const {
-        return tested.param.name;
-    }
-};
-
-Bytes LittleEndian(std::uint32_t value, int bytes) {
-    Bytes out;
-    for (int i = 0; i < bytes; ++i) {
-        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-    }
-    return out;
-}
-
-// What a device may put into the memory record of its reply, right or wrong.
-struct RecordEcho {
-    std::uint8_t status = 0;
-    std::uint8_t start = 0x5A;
-    std::uint32_t address = kBase;
-    std::uint32_t length = 256;  // block count, or the CRC range size
-    int checksumError = 0;
-};
 
 Bytes BlockOf(std::uint8_t first) {
     Bytes block(256);
@@ -50,47 +23,15 @@ Bytes BlockOf(std::uint8_t first) {
     return block;
 }
 
-std::string ReadReply(const RecordEcho& echo, const Bytes& block, std::uint8_t id = kFirstId) {
-    Bytes record{echo.start};
-    Append(record, LittleEndian(echo.address, 4));
-    Append(record, LittleEndian(echo.length, 2));
-    Bytes check = record;
-    Append(check, block);
-    record.push_back(static_cast<std::uint8_t>(Balance(check) + echo.checksumError));
-    Append(record, block);
-    Bytes frame{0x5A, 0x9A, 0x7D, id, echo.status};
-    Append(frame, record);
-    return reply_text::Reply(frame);
-}
-
-std::string CrcReply(const RecordEcho& echo, std::uint16_t crc, std::uint8_t id = kFirstId) {
-    Bytes record{echo.start};
-    Append(record, LittleEndian(echo.address, 4));
-    Append(record, LittleEndian(echo.length, 4));
-    Bytes value{static_cast<std::uint8_t>(crc & 0xFF), static_cast<std::uint8_t>(crc >> 8)};
-    Bytes check = record;
-    Append(check, value);
-    record.push_back(static_cast<std::uint8_t>(Balance(check) + echo.checksumError));
-    Append(record, value);
-    Bytes frame{0x5A, 0x9C, 0x7D, id, echo.status};
-    Append(frame, record);
-    return reply_text::Reply(frame);
-}
-
-std::string StatusReply(std::uint8_t code, std::uint8_t status, std::uint8_t id = kFirstId) {
-    return reply_text::Reply({0x5A, code, 0x7D, id, status});
-}
-
 TEST(ReadMemory, SendsABalancedRecordAndCopiesTheBlock) {
     FakeChannel channel;
-    channel.QueueReply(ReadReply({}, BlockOf(7)));
+    channel.QueueReply(wire::ReadReply({}, BlockOf(7)));
     QelProtocol protocol(&channel, 1, 1, nullptr);
     std::array<unsigned char, 256> block{};
     ASSERT_EQ(protocol.ReadMemory(kBase, block.data()), 0);
     // The record 5A 00 00 04 00 00 01 46 adds up to 0xA5.
-    EXPECT_EQ(channel.Writes(),
-              (std::vector<std::string>{
-                  reply_text::Request({0x5A, 0x1A, 0x7D, 2, 0x5A, 0, 0, 4, 0, 0, 1, 0x46}), "\r"}));
+    EXPECT_EQ(channel.Writes(), (std::vector<std::string>{
+                                    wire::Request(0x1A, 2, {0x5A, 0, 0, 4, 0, 0, 1, 0x46}), "\r"}));
     EXPECT_EQ(channel.Calls().back().length, 543);
     const Bytes expected = BlockOf(7);
     EXPECT_TRUE(std::equal(block.begin(), block.end(), expected.begin()));
@@ -98,7 +39,7 @@ TEST(ReadMemory, SendsABalancedRecordAndCopiesTheBlock) {
 
 TEST(ReadMemory, PassesTheAddressBitsOfANegativeInt) {
     FakeChannel channel;
-    channel.QueueReply(ReadReply({.address = 0xFFFFFF00u}, BlockOf(0)));
+    channel.QueueReply(wire::ReadReply({.address = 0xFFFFFF00u}, BlockOf(0)));
     QelProtocol protocol(&channel, 1, 1, nullptr);
     std::array<unsigned char, 256> block{};
     EXPECT_EQ(protocol.ReadMemory(-256, block.data()), 0);
@@ -107,7 +48,7 @@ TEST(ReadMemory, PassesTheAddressBitsOfANegativeInt) {
 
 struct BadRecord {
     const char* name;
-    RecordEcho echo;
+    wire::Fields echo;
     int expected;
 };
 
@@ -115,7 +56,7 @@ class ReadMemoryRefuses : public ::testing::TestWithParam<BadRecord> {};
 
 TEST_P(ReadMemoryRefuses, AndKeepsTheCallersBlock) {
     FakeChannel channel;
-    channel.QueueReply(ReadReply(GetParam().echo, BlockOf(1)));
+    channel.QueueReply(wire::ReadReply(GetParam().echo, BlockOf(1)));
     QelProtocol protocol(&channel, 1, 1, nullptr);
     std::array<unsigned char, 256> block;
     block.fill(0xEE);
@@ -134,18 +75,18 @@ INSTANTIATE_TEST_SUITE_P(
                       BadRecord{"OtherCount", {.length = 255}, 5012},
                       BadRecord{"WrongStart", {.start = 0x5B}, 5012},
                       BadRecord{"ChecksumOff", {.checksumError = 1}, 5012}),
-    ParamName());
+    CaseName());
 
 TEST(WriteMemory, BalancesTheRecordOverFieldsAndContent) {
     FakeChannel channel;
-    channel.QueueReply(StatusReply(0x98, 0));
+    channel.QueueReply(wire::StatusReply(0x18, 2));
     QelProtocol protocol(&channel, 1, 1, nullptr);
     std::array<unsigned char, 256> block;
     block.fill(0xFF);
     ASSERT_EQ(protocol.WriteMemory(kBase, block.data()), 0);
     Bytes frame{0x5A, 0x18, 0x7D, 2, 0x5A, 0, 0, 4, 0, 0, 1, 0x46};
     frame.insert(frame.end(), 256, 0xFF);
-    EXPECT_EQ(channel.Writes(), (std::vector<std::string>{reply_text::Request(frame), "\r"}));
+    EXPECT_EQ(channel.Writes(), (std::vector<std::string>{wire::Text(frame), "\r"}));
     EXPECT_EQ(channel.Calls().back().length, 15);
 }
 
@@ -160,15 +101,15 @@ TEST(WriteMemory, AFailedCrWriteReadsNothing) {
 
 TEST(ReadMemoryCrc16, SendsAddressAndSizeAndReturnsTheLittleEndianValue) {
     FakeChannel channel;
-    channel.QueueReply(CrcReply({.length = 0x1234}, 0x1234));
+    channel.QueueReply(wire::CrcReply({.length = 0x1234}, 0x1234));
     QelProtocol protocol(&channel, 1, 1, nullptr);
     std::uint16_t crc = 0;
     ASSERT_EQ(protocol.ReadMemoryCRC16(kBase, 0x1234, crc), 0);
     EXPECT_EQ(crc, 0x1234);
     // 0x4B minus the address and size bytes 04 34 12.
     const std::uint8_t checksum = 0x4B - 0x04 - 0x34 - 0x12;
-    EXPECT_EQ(channel.Writes()[0], reply_text::Request({0x5A, 0x1C, 0x7D, 2, 0x5A, 0, 0, 4, 0, 0x34,
-                                                        0x12, 0, 0, checksum}));
+    EXPECT_EQ(channel.Writes()[0],
+              wire::Request(0x1C, 2, {0x5A, 0, 0, 4, 0, 0x34, 0x12, 0, 0, checksum}));
     EXPECT_EQ(channel.Calls().back().length, 39);
     // The value bytes travel low byte first: reply bytes 15 and 16 are 34 12.
     EXPECT_EQ(channel.Calls().back().data.substr(30, 4), "3412");
@@ -178,7 +119,7 @@ class ReadMemoryCrc16Refuses : public ::testing::TestWithParam<BadRecord> {};
 
 TEST_P(ReadMemoryCrc16Refuses, AndKeepsTheCallersValue) {
     FakeChannel channel;
-    channel.QueueReply(CrcReply(GetParam().echo, 0xBEEF));
+    channel.QueueReply(wire::CrcReply(GetParam().echo, 0xBEEF));
     QelProtocol protocol(&channel, 1, 1, nullptr);
     std::uint16_t crc = 0x5555;
     EXPECT_EQ(protocol.ReadMemoryCRC16(kBase, 256, crc), GetParam().expected);
@@ -194,9 +135,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadRecord{"OtherSize", {.length = 512}, 5009},
                       BadRecord{"WrongStart", {.start = 0x00}, 5009},
                       BadRecord{"ChecksumOff", {.checksumError = -1}, 5009}),
-    ParamName());
+    CaseName());
 
-#ifndef _WIN32
 struct TracedCommand {
     const char* name;
     std::uintptr_t requestWParam;
@@ -237,12 +177,12 @@ int ReadCrc(QelProtocol& protocol) {
 
 INSTANTIATE_TEST_SUITE_P(Commands, MemoryCommandTrace,
                          ::testing::Values(TracedCommand{"Read", (28u << 16) | 0x1A, 0x9A,
-                                                         ReadReply({}, BlockOf(3)), &ReadBlock},
+                                                         wire::ReadReply({}, BlockOf(3)),
+                                                         &ReadBlock},
                                            TracedCommand{"Write", (540u << 16) | 0x18, 0x98,
-                                                         StatusReply(0x98, 0), &WriteBlock},
+                                                         wire::StatusReply(0x18, 2), &WriteBlock},
                                            TracedCommand{"Crc16", (32u << 16) | 0x1C, 0x9C,
-                                                         CrcReply({}, 0x0102), &ReadCrc}),
-                         ParamName());
-#endif
+                                                         wire::CrcReply({}, 0x0102), &ReadCrc}),
+                         CaseName());
 
 }  // namespace

@@ -5,16 +5,16 @@
 #include <string>
 #include <vector>
 
-#include "engine_replies.h"
+#include "case_name.h"
 #include "fake_channel.h"
 #include "protocol_access.h"
+#include "wire_text.h"
 
 namespace {
 
-using engine_replies::Bytes;
-using engine_replies::PageReply;
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
+using wire::Bytes;
 
 const std::string kFirstClearPageText = "5A187D025A00000400000146" + std::string(512, 'F') + "A6D2";
 
@@ -47,8 +47,8 @@ TEST(PageCommands, WritePageSendsThePageOfTheApplicationImageAtItsAddress) {
     QelProtocolTestAccess access(protocol);
     CaptureStdout();
     ASSERT_EQ(protocol.PrepareDataBuffer(firmware.data(), 0x3000, 0x3000 + 1000), 0);
-    channel.QueueReply(engine_replies::Status(0x18, 2));
-    channel.QueueReply(engine_replies::Status(0x18, 3));
+    channel.QueueReply(wire::StatusReply(0x18, 2));
+    channel.QueueReply(wire::StatusReply(0x18, 3));
     EXPECT_EQ(access.WritePage(0x40100), 0);
     EXPECT_EQ(access.WritePage(0x40000), 0);
     const std::string printed = GetCapturedStdout();
@@ -60,7 +60,7 @@ TEST(PageCommands, WritePageSendsThePageOfTheApplicationImageAtItsAddress) {
     for (int n = 0; n < 2; ++n) {
         const int offset = n == 0 ? 256 : 0;
         Bytes page(access.DataBuffer() + offset, access.DataBuffer() + offset + 256);
-        EXPECT_EQ(writes[2 * n].substr(24, 512), engine_replies::Hex(page)) << "page " << n;
+        EXPECT_EQ(writes[2 * n].substr(24, 512), wire::Hex(page)) << "page " << n;
         EXPECT_EQ(writes[2 * n].size(), 540u);
     }
     EXPECT_EQ(writes[0].substr(8, 14), "5A000104000001");
@@ -123,10 +123,10 @@ std::vector<char>& SharedFirmware() {
 const CommandCase kCommands[] = {
     {"Clear Page", [](QelProtocolTestAccess& a) { return a.ClearPage(0x40000); },
      "\nDBG: Clear Page at 0x40000", 0x18,
-     [](std::uint8_t s) { return engine_replies::Status(0x18, 3, s); }},
+     [](std::uint8_t s) { return wire::StatusReply(0x18, 3, s); }},
     {"Write Page", [](QelProtocolTestAccess& a) { return a.WritePage(0x40200); },
      "\nDBG: Write Page at 0x40200", 0x18,
-     [](std::uint8_t s) { return engine_replies::Status(0x18, 3, s); }},
+     [](std::uint8_t s) { return wire::StatusReply(0x18, 3, s); }},
     {"Read Page",
      [](QelProtocolTestAccess& a) {
          unsigned char page[256];
@@ -134,15 +134,10 @@ const CommandCase kCommands[] = {
      },
      "\nDBG: Read Page at 0x40300", 0x1A,
      [](std::uint8_t s) {
-         PageReply reply;
-         reply.id = 3;
-         reply.status = s;
-         reply.address = 0x40300;
-         return reply.Text();
+         return wire::ReadReply({.id = 3, .status = s, .address = 0x40300}, Bytes(256, 0));
      }},
     {"Reset Device", [](QelProtocolTestAccess& a) { return a.ResetDevice(); },
-     "\nDBG: Reset Device", 0x0A,
-     [](std::uint8_t s) { return engine_replies::Status(0x0A, 3, s); }},
+     "\nDBG: Reset Device", 0x0A, [](std::uint8_t s) { return wire::StatusReply(0x0A, 3, s); }},
 };
 
 class PageCommandFailure : public testing::TestWithParam<std::tuple<CommandCase, FailureCase>> {};
@@ -183,7 +178,7 @@ INSTANTIATE_TEST_SUITE_P(AllSteps, PageCommandFailure,
 
 TEST(PageCommands, AResetAnsweredAsAPageWriteIsABadReplyFormat) {
     FakeChannel channel;
-    channel.QueueReply(engine_replies::Status(0x18, 2));
+    channel.QueueReply(wire::StatusReply(0x18, 2));
     QelProtocol protocol(&channel, 1, 1, nullptr);
     QelProtocolTestAccess access(protocol);
     CaptureStdout();
@@ -194,19 +189,19 @@ TEST(PageCommands, AResetAnsweredAsAPageWriteIsABadReplyFormat) {
 }
 
 TEST(ReadPage, SendsTheRecordOfTheAddressAndCopiesThePageOut) {
-    PageReply reply;
+    Bytes data(256);
     for (int i = 0; i < 256; ++i) {
-        reply.data[i] = static_cast<std::uint8_t>(255 - i);
+        data[i] = static_cast<std::uint8_t>(255 - i);
     }
     FakeChannel channel;
-    channel.QueueReply(reply.Text());
+    channel.QueueReply(wire::ReadReply({}, data));
     QelProtocol protocol(&channel, 1, 1, nullptr);
     QelProtocolTestAccess access(protocol);
     unsigned char page[256] = {};
     CaptureStdout();
     EXPECT_EQ(access.ReadPage(0x40000, page), 0);
     EXPECT_EQ(GetCapturedStdout(), "\nDBG: Read Page at 0x40000");
-    EXPECT_EQ(Bytes(page, page + 256), reply.data);
+    EXPECT_EQ(Bytes(page, page + 256), data);
     // Record: start, address 0x40000, length 0x0100, checksum 0x46.
     EXPECT_EQ(channel.Writes()[0].substr(0, 24), "5A1A7D025A00000400000146");
     EXPECT_EQ(channel.Writes()[0].size(), 28u);
@@ -215,18 +210,17 @@ TEST(ReadPage, SendsTheRecordOfTheAddressAndCopiesThePageOut) {
 
 struct RecordFault {
     const char* name;
-    std::function<void(PageReply&)> spoil;
+    std::function<void(wire::Fields&)> spoil;
     int result;
 };
 
 class ReadPageRecord : public testing::TestWithParam<RecordFault> {};
 
 TEST_P(ReadPageRecord, RefusesAMismatchWithoutALineAndLeavesTheDestination) {
-    PageReply reply;
-    reply.data.assign(256, 0x11);
-    GetParam().spoil(reply);
+    wire::Fields echo;
+    GetParam().spoil(echo);
     FakeChannel channel;
-    channel.QueueReply(reply.Text());
+    channel.QueueReply(wire::ReadReply(echo, Bytes(256, 0x11)));
     QelProtocol protocol(&channel, 1, 1, nullptr);
     QelProtocolTestAccess access(protocol);
     unsigned char page[256];
@@ -242,21 +236,21 @@ TEST_P(ReadPageRecord, RefusesAMismatchWithoutALineAndLeavesTheDestination) {
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, ReadPageRecord,
-    testing::Values(RecordFault{"OtherAddress", [](PageReply& r) { r.address = 0x40100; }, 5012},
-                    RecordFault{"OtherLength", [](PageReply& r) { r.length = 0x0080; }, 5012},
-                    RecordFault{"OtherStart", [](PageReply& r) { r.recordStart = 0x5B; }, 5012},
-                    RecordFault{"BadChecksum", [](PageReply& r) { r.checksumError = 1; }, 5012},
+    testing::Values(RecordFault{"OtherAddress", [](wire::Fields& r) { r.address = 0x40100; }, 5012},
+                    RecordFault{"OtherLength", [](wire::Fields& r) { r.length = 0x0080; }, 5012},
+                    RecordFault{"OtherStart", [](wire::Fields& r) { r.start = 0x5B; }, 5012},
+                    RecordFault{"BadChecksum", [](wire::Fields& r) { r.checksumError = 1; }, 5012},
                     // The status byte is looked at before the record.
                     RecordFault{"StatusAndAddress",
-                                [](PageReply& r) {
+                                [](wire::Fields& r) {
                                     r.status = 2;
                                     r.address = 0x50000;
                                 },
                                 qel::kErrReplyStatus}),
-    [](const testing::TestParamInfo<RecordFault>& param) { return param.param.name; });
+    CaseName());
 
 TEST(ReadPage, ADigitOfThePageChangedIsACrcErrorAndANonDigitAConversionError) {
-    const std::string good = PageReply{}.Text();
+    const std::string good = wire::ReadReply({}, Bytes(256, 0));
     const std::size_t dataDigit = 2 * 100;
     FakeChannel channel;
     channel.QueueReply(Replace(good, dataDigit, '7'));

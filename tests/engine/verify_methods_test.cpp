@@ -4,17 +4,16 @@
 #include <string>
 #include <vector>
 
-#include "engine_replies.h"
+#include "case_name.h"
 #include "fake_channel.h"
-#include "frame_codec.h"
 #include "protocol_access.h"
+#include "wire_text.h"
 
 namespace {
 
-using engine_replies::CrcReply;
-using engine_replies::PageReply;
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
+using wire::Bytes;
 
 // A protocol object with the three-byte worked image (256 bytes, CRC16 0x6B7A) on a fake channel.
 struct Verifier {
@@ -48,26 +47,20 @@ int Full(QelProtocolTestAccess& access) {
 
 TEST(VerifyWithCrc16, AsksForTheCrcOfTheWholeImageAndComparesIt) {
     Verifier verifier;
-    CrcReply reply;
-    reply.crc = 0x6B7A;
-    verifier.channel.QueueReply(reply.Text());
+    verifier.channel.QueueReply(wire::CrcReply({}, 0x6B7A));
     std::string printed;
     EXPECT_EQ(verifier.Run(Crc16, &printed), 0);
     EXPECT_EQ(printed, "\nDBG: Verify with CRC16\nCRC DATA: 0x6b7a\nCRC RESP: 0x6b7a");
     // Record: start, address 0x40000, size 256 as 32 bits, checksum.
-    const engine_replies::Bytes frame{0x5A, 0x1C, 0x7D, 0x02, 0x5A, 0x00, 0x00,
-                                      0x04, 0x00, 0x00, 0x01, 0x00, 0x00, 0x46};
-    std::string request = engine_replies::Frame(frame);
-    request.pop_back();
+    const std::string request =
+        wire::Request(0x1C, 2, {0x5A, 0x00, 0x00, 0x04, 0x00, 0x00, 0x01, 0x00, 0x00, 0x46});
     EXPECT_EQ(verifier.channel.Writes(), (std::vector<std::string>{request, "\r"}));
     EXPECT_EQ(verifier.channel.Calls()[2].length, 39);
 }
 
 TEST(VerifyWithCrc16, ADifferentDeviceCrcPrintsBothAndIs5008) {
     Verifier verifier;
-    CrcReply reply;
-    reply.crc = 0x6B7B;
-    verifier.channel.QueueReply(reply.Text());
+    verifier.channel.QueueReply(wire::CrcReply({}, 0x6B7B));
     std::string printed;
     EXPECT_EQ(verifier.Run(Crc16, &printed), qel::kErrImageCrcMismatch);
     EXPECT_EQ(printed, "\nDBG: Verify with CRC16\nCRC DATA: 0x6b7a\nCRC RESP: 0x6b7b");
@@ -75,17 +68,16 @@ TEST(VerifyWithCrc16, ADifferentDeviceCrcPrintsBothAndIs5008) {
 
 struct CrcRecordFault {
     const char* name;
-    std::function<void(CrcReply&)> spoil;
+    std::function<void(wire::Fields&)> spoil;
 };
 
 class VerifyWithCrc16Record : public testing::TestWithParam<CrcRecordFault> {};
 
 TEST_P(VerifyWithCrc16Record, AMismatchIs5009WithoutTheCrcLines) {
     Verifier verifier;
-    CrcReply reply;
-    reply.crc = 0x6B7A;
-    GetParam().spoil(reply);
-    verifier.channel.QueueReply(reply.Text());
+    wire::Fields echo;
+    GetParam().spoil(echo);
+    verifier.channel.QueueReply(wire::CrcReply(echo, 0x6B7A));
     std::string printed;
     EXPECT_EQ(verifier.Run(Crc16, &printed), qel::kErrCrcRecord);
     EXPECT_EQ(printed, "\nDBG: Verify with CRC16");
@@ -93,11 +85,11 @@ TEST_P(VerifyWithCrc16Record, AMismatchIs5009WithoutTheCrcLines) {
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, VerifyWithCrc16Record,
-    testing::Values(CrcRecordFault{"Start", [](CrcReply& r) { r.recordStart = 0xA5; }},
-                    CrcRecordFault{"Address", [](CrcReply& r) { r.address = 0x40100; }},
-                    CrcRecordFault{"Size", [](CrcReply& r) { r.size = 512; }},
-                    CrcRecordFault{"Checksum", [](CrcReply& r) { r.checksumError = 3; }}),
-    [](const testing::TestParamInfo<CrcRecordFault>& param) { return param.param.name; });
+    testing::Values(CrcRecordFault{"Start", [](wire::Fields& r) { r.start = 0xA5; }},
+                    CrcRecordFault{"Address", [](wire::Fields& r) { r.address = 0x40100; }},
+                    CrcRecordFault{"Size", [](wire::Fields& r) { r.length = 512; }},
+                    CrcRecordFault{"Checksum", [](wire::Fields& r) { r.checksumError = 3; }}),
+    CaseName());
 
 struct StepFailure {
     const char* name;
@@ -110,12 +102,7 @@ const StepFailure kCrcFailures[] = {
     {"TextWrite", [](FakeChannel& c) { c.FailWrite(0, 5024); }, 5024, ""},
     {"Read", [](FakeChannel& c) { c.QueueReadFailure(5023); }, 5023,
      "\nDBG: Verify with CRC16 Failed. Cannot read reply."},
-    {"Status",
-     [](FakeChannel& c) {
-         CrcReply reply;
-         reply.status = 4;
-         c.QueueReply(reply.Text());
-     },
+    {"Status", [](FakeChannel& c) { c.QueueReply(wire::CrcReply({.status = 4}, 0)); },
      qel::kErrReplyStatus, "\nDBG: Verify with CRC16 Failed. Reply STATUS byte is bad."},
 };
 
@@ -130,20 +117,16 @@ TEST_P(VerifyWithCrc16Failure, NamesTheStepThatFailed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, VerifyWithCrc16Failure, testing::ValuesIn(kCrcFailures),
-                         [](const testing::TestParamInfo<StepFailure>& param) {
-                             return param.param.name;
-                         });
+                         CaseName());
 
-PageReply ImagePage(QelProtocolTestAccess& access, std::uint8_t id) {
-    PageReply reply;
-    reply.id = id;
-    reply.data.assign(access.DataBuffer(), access.DataBuffer() + 256);
-    return reply;
+// The image's first page, as the device holds it after a download.
+Bytes ImagePage(QelProtocolTestAccess& access) {
+    return Bytes(access.DataBuffer(), access.DataBuffer() + 256);
 }
 
 TEST(VerifyWithReadBack, ComparesEveryPageFromThePageAddress) {
     Verifier verifier;
-    verifier.channel.QueueReply(ImagePage(verifier.access, 2).Text());
+    verifier.channel.QueueReply(wire::ReadReply({}, ImagePage(verifier.access)));
     std::string printed;
     EXPECT_EQ(verifier.Run(Full, &printed), 0);
     EXPECT_EQ(printed, "\nDBG: Verify with reading all data back\nDBG: Read Page at 0x40000");
@@ -152,10 +135,10 @@ TEST(VerifyWithReadBack, ComparesEveryPageFromThePageAddress) {
 
 TEST(VerifyWithReadBack, ReportsTheFirstDifferentByte) {
     Verifier verifier;
-    PageReply reply = ImagePage(verifier.access, 2);
-    reply.data[200] = 0xC3;  // zero fill in the image
-    reply.data[201] = 0x01;
-    verifier.channel.QueueReply(reply.Text());
+    Bytes page = ImagePage(verifier.access);
+    page[200] = 0xC3;  // zero fill in the image
+    page[201] = 0x01;
+    verifier.channel.QueueReply(wire::ReadReply({}, page));
     std::string printed;
     EXPECT_EQ(verifier.Run(Full, &printed), qel::kErrImageCorrupted);
     EXPECT_EQ(printed,
@@ -168,9 +151,7 @@ TEST(VerifyWithReadBack, ReportsTheFirstDifferentByte) {
 
 TEST(VerifyWithReadBack, PassesOnAReadFailureAndABadRecord) {
     Verifier verifier;
-    PageReply other = ImagePage(verifier.access, 2);
-    other.address = 0x40100;
-    verifier.channel.QueueReply(other.Text());
+    verifier.channel.QueueReply(wire::ReadReply({.address = 0x40100}, ImagePage(verifier.access)));
     std::string printed;
     EXPECT_EQ(verifier.Run(Full, &printed), qel::kErrReadRecord);
     EXPECT_EQ(printed, "\nDBG: Verify with reading all data back\nDBG: Read Page at 0x40000");

@@ -2,8 +2,10 @@
 
 #include <cerrno>
 
+#include "case_name.h"
 #include "hex_reader.h"
-#include "hex_test_support.h"
+#include "reader_log.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -22,18 +24,14 @@ const char* kRecord = "10:01020304";
 const std::string kUnterminated = "Error reading from the hex file.|Error loading the file.";
 const std::string kNoColon = "Line should start with ':' character|Error parsing the line.|";
 
-void PrintTo(const LoadCase& row, std::ostream* out) {
-    *out << row.name;
-}
-
 class LoadHexFileTest : public testing::TestWithParam<LoadCase> {};
 
 TEST_P(LoadHexFileTest, DeliversRecordsAndMessagesInOrder) {
     const LoadCase& row = GetParam();
     TempDir dir;
     ReaderLog log;
-    EXPECT_EQ(HL_LoadHexFile(&log, dir.Write(row.content).c_str(), row.format, &ReaderLog::OnRecord,
-                             &ReaderLog::OnMessage),
+    EXPECT_EQ(HL_LoadHexFile(&log, dir.Write("in.hex", row.content).c_str(), row.format,
+                             &ReaderLog::OnRecord, &ReaderLog::OnMessage),
               row.result);
     EXPECT_EQ(log.messages, row.messages);
     EXPECT_EQ(log.records, row.records);
@@ -67,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(LoadHexFileTest, RecordCallbackResultStopsTheFile) {
     TempDir dir;
-    const std::string path = dir.Write(kData + kData + kEnd);
+    const std::string path = dir.Write("in.hex", kData + kData + kEnd);
     for (int result : {1, 2, 9}) {
         ReaderLog log;
         log.recordResult = result;
@@ -107,9 +105,9 @@ TEST(LoadHexFileTest, PathsThatGiveNoFile) {
 TEST(LoadHexFileTest, EveryFileStartsWithoutExtendedAddressOrSegmentBase) {
     TempDir dir;
     ReaderLog log;
-    const std::string linear = dir.Write(":020000040001F9\n" + kEnd, "linear.hex");
-    const std::string segment = dir.Write(":020000021000EC\n" + kEnd, "segment.hex");
-    const std::string data = dir.Write(":0401000001020304F1\n" + kEnd, "data.hex");
+    const std::string linear = dir.Write("linear.hex", ":020000040001F9\n" + kEnd);
+    const std::string segment = dir.Write("segment.hex", ":020000021000EC\n" + kEnd);
+    const std::string data = dir.Write("data.hex", ":0401000001020304F1\n" + kEnd);
     ASSERT_EQ(HL_LoadHexFile(&log, linear.c_str(), 1, &ReaderLog::OnRecord, nullptr), 0);
     EXPECT_EQ(HL_GetExtendedType(), 4);
     ASSERT_EQ(HL_LoadHexFile(&log, segment.c_str(), 3, &ReaderLog::OnRecord, nullptr), 0);

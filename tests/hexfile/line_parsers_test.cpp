@@ -2,7 +2,7 @@
 
 #include "hex_digits.h"
 #include "hex_reader.h"
-#include "hex_test_support.h"
+#include "reader_log.h"
 
 namespace {
 

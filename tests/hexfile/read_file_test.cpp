@@ -2,10 +2,11 @@
 
 #include <cstring>
 
+#include "case_name.h"
 #include "hex_file.h"
 #include "hex_reader.h"
-#include "hex_test_support.h"
 #include "image_loader.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -47,16 +48,12 @@ struct ReadCase {
     std::string printed = "";  // "@" stands for the path
 };
 
-void PrintTo(const ReadCase& row, std::ostream* out) {
-    *out << row.name;
-}
-
 class ReadFileTest : public testing::TestWithParam<ReadCase> {};
 
 TEST_P(ReadFileTest, GivesTheSpanOrPrintsWhyNot) {
     const ReadCase& row = GetParam();
     TempDir dir;
-    const std::string path = dir.Write(row.content);
+    const std::string path = dir.Write("in.hex", row.content);
     const Loaded loaded = ReadFile(path);
     std::string printed = row.printed;
     if (const auto at = printed.find('@'); at != printed.npos) {
@@ -145,7 +142,7 @@ TEST(ReadFileTest, RefusesMissingArgumentsWithoutTouchingOutputs) {
 
 TEST(ReadFileTest, FailedAllocationGives2103AndAMessage) {
     TempDir dir;
-    const std::string path = dir.Write(Data(0x3000) + kEnd);
+    const std::string path = dir.Write("in.hex", Data(0x3000) + kEnd);
     const auto previous = HL_SetImageAllocator([](std::size_t) -> char* { return nullptr; });
     const Loaded loaded = ReadFile(path);
     HL_SetImageAllocator(previous);
@@ -157,7 +154,7 @@ TEST(ReadFileTest, FailedAllocationGives2103AndAMessage) {
 
 TEST(ReadFileTest, TwiceGivesTheSameInNewImagesAndRangesInFileOrder) {
     TempDir dir;
-    const std::string path = dir.Write(Data(0x4000) + Data(0x3000) + Data(0x3010) + kEnd);
+    const std::string path = dir.Write("in.hex", Data(0x4000) + Data(0x3000) + Data(0x3010) + kEnd);
     const Loaded once = ReadFile(path);
     const Loaded twice = ReadFile(path);
     ASSERT_EQ(once.result + twice.result, 0);
@@ -183,7 +180,7 @@ TEST(ReadFileTest, RecordsWrittenAgainAddNoRanges) {
     }
     // The last repeat ends where the next record starts, but the range it would continue is
     // not the last one.
-    const std::string path = dir.Write(repeated + Data(0x3000) + Data(0x3010) + kEnd);
+    const std::string path = dir.Write("in.hex", repeated + Data(0x3000) + Data(0x3010) + kEnd);
     const Loaded loaded = ReadFile(path);
     ASSERT_EQ(loaded.result, 0);
     EXPECT_EQ(loaded.first, 0x3000);

@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <random>
 
 #include "hex_file.h"
-#include "hex_test_support.h"
 #include "image_loader.h"
+#include "intel_hex_text.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -36,22 +38,13 @@ class IntelHexWriter {
     }
 
   private:
-    void Record(unsigned type, std::uint32_t address, const std::vector<std::uint8_t>& data) {
-        std::vector<std::uint8_t> bytes = {std::uint8_t(data.size()), std::uint8_t(address >> 8),
-                                           std::uint8_t(address), std::uint8_t(type)};
-        bytes.insert(bytes.end(), data.begin(), data.end());
-        unsigned sum = 0;
-        for (std::uint8_t byte : bytes) {
-            sum += byte;
+    void Record(std::uint8_t type, std::uint32_t address, const std::vector<std::uint8_t>& data) {
+        std::string line = IntelHexRecord(type, static_cast<std::uint16_t>(address), data);
+        if (m_lowerCase) {
+            std::transform(line.begin(), line.end(), line.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         }
-        bytes.push_back(std::uint8_t(0x100 - sum % 0x100));
-        m_text += ':';
-        for (std::uint8_t byte : bytes) {
-            char digits[3];
-            std::snprintf(digits, sizeof digits, m_lowerCase ? "%02x" : "%02X", byte);
-            m_text += digits;
-        }
-        m_text += '\n';
+        m_text += line + '\n';
     }
 
     bool m_segments, m_lowerCase;
@@ -92,7 +85,7 @@ TEST_P(RoundTripTest, LoadsWhatWasWrittenByteForByte) {
         writer.Data(chunk);
     }
     TempDir dir;
-    const std::string path = dir.Write(writer.End());
+    const std::string path = dir.Write("in.hex", writer.End());
     char* image = nullptr;
     int loadedFirst = 0, loadedEnd = 0;
     testing::internal::CaptureStdout();
@@ -104,8 +97,15 @@ TEST_P(RoundTripTest, LoadsWhatWasWrittenByteForByte) {
     delete[] image;
 }
 
+std::string RoundTripName(const testing::TestParamInfo<Params>& tested) {
+    const auto [recordSize, segments, lowerCase, shuffled] = tested.param;
+    return "Records" + std::to_string(recordSize) + (segments ? "Segmented" : "Linear") +
+           (lowerCase ? "LowerCase" : "UpperCase") + (shuffled ? "Shuffled" : "InOrder");
+}
+
 INSTANTIATE_TEST_SUITE_P(Images, RoundTripTest,
                          testing::Combine(testing::Values(16u, 32u), testing::Bool(),
-                                          testing::Bool(), testing::Bool()));
+                                          testing::Bool(), testing::Bool()),
+                         RoundTripName);
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "case_name.h"
 #include "device_model.h"
 #include "fake_channel.h"
 #include "number_text.h"
@@ -88,9 +89,9 @@ TEST_F(ServiceOnDevice, SetsAndReadsTheClock) {
 TEST_F(ServiceOnDevice, SavesAMemoryRangeThatEndsInsideABlock) {
     const Bytes image = Pattern(600, 3);
     std::copy(image.begin(), image.end(), m_device.Memory().begin() + kBase);
-    const std::string file = m_dir.File("range.bin");
+    const std::string file = m_dir.Path("range.bin");
     EXPECT_EQ(Run({"read-mem", "0x40000", "600", file}), 0);
-    EXPECT_EQ(m_dir.Read(file), image);
+    EXPECT_EQ(ReadFileBytes(file), image);
     EXPECT_NE(Output().find("\nReading 600 bytes from 0x00040000...\n"), std::string::npos);
     EXPECT_NE(Output().find("\rBlock 3 of 3"), std::string::npos);
     EXPECT_NE(Output().find("\nAddress: 0x00040000\nSize: 600\nFile: " + file + "\nDone.\n"),
@@ -178,7 +179,10 @@ INSTANTIATE_TEST_SUITE_P(Commands, ServiceRefusedByDevice,
                                                    "Cannot write the system clock."},
                                            Refusal{{"crc", "0x40000", "256"},
                                                    "Cannot read the device's CRC16."},
-                                           Refusal{{"reset"}, "Cannot reset the device."}));
+                                           Refusal{{"reset"}, "Cannot reset the device."}),
+                         [](const testing::TestParamInfo<Refusal>& tested) {
+                             return NameOf(tested.param.command.front());
+                         });
 
 struct Failure {
     Arguments command;
@@ -197,10 +201,13 @@ INSTANTIATE_TEST_SUITE_P(Commands, ServiceMeetsAFault,
                          ::testing::Values(Failure{{"read-config"},
                                                    "Cannot read the configuration."},
                                            Failure{{"read-clock"}, "Cannot read the system clock."},
-                                           Failure{{"data", "1"}, "Cannot read the data reply."}));
+                                           Failure{{"data", "1"}, "Cannot read the data reply."}),
+                         [](const testing::TestParamInfo<Failure>& tested) {
+                             return NameOf(tested.param.command.front());
+                         });
 
 TEST_F(ServiceOnDevice, AFailedBlockLeavesNoFileBehind) {
-    const std::string file = m_dir.File("range.bin");
+    const std::string file = m_dir.Path("range.bin");
     m_device.Options().failStatusRequests = {2};
     EXPECT_EQ(Run({"read-mem", "0x40000", "1024", file}), 2);
     EXPECT_NE(Output().find("\nERROR: Cannot read the block at 0x00040100. ec=5007"),
@@ -226,7 +233,7 @@ TEST_F(ServiceOnDevice, APartialBlockThatCannotBeReadIsNotWritten) {
 }
 
 TEST_F(ServiceOnDevice, AFileThatCannotBeWrittenIsALocalFailure) {
-    const std::string file = m_dir.File("missing/range.bin");
+    const std::string file = m_dir.Path("missing/range.bin");
     EXPECT_EQ(Run({"/json", "read-mem", "0x40000", "256", file}), 1);
     EXPECT_NE(Output().find("\"ok\":false,\"result\":0,\"error\":" +
                             service::JsonString("Cannot write file [" + file + "].")),

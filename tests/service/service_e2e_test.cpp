@@ -12,11 +12,6 @@ ProgramRun RunService(const std::vector<std::string>& arguments) {
     return run;
 }
 
-std::vector<std::uint8_t> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST_F(EndToEnd, ServiceReadsBackWhatOrvaneWroteAndTheCrc16Matches) {
     const std::string port = StartSimulator({});
     ASSERT_FALSE(port.empty());
@@ -33,10 +28,10 @@ TEST_F(EndToEnd, ServiceReadsBackWhatOrvaneWroteAndTheCrc16Matches) {
         return command;
     };
 
-    const std::string readBack = TempPath("read-back.bin");
+    const std::string readBack = m_dir.Path("read-back.bin");
     const ProgramRun read = RunService(withChannel({"read-mem", "0x40000", size, readBack}));
     ASSERT_EQ(read.exitStatus, 0) << read.output;
-    EXPECT_TRUE(ReadFile(readBack) == image) << "the range read back differs from the image";
+    EXPECT_TRUE(ReadFileBytes(readBack) == image) << "the range read back differs from the image";
 
     const ProgramRun crc = RunService(withChannel({"/json", "crc", "0x40000", size, readBack}));
     EXPECT_EQ(crc.exitStatus, 0) << crc.output;
@@ -46,10 +41,7 @@ TEST_F(EndToEnd, ServiceReadsBackWhatOrvaneWroteAndTheCrc16Matches) {
     // A file that differs from the device in one byte has another CRC16.
     std::vector<std::uint8_t> changed = image;
     changed.back() ^= 0x01;
-    const std::string changedFile = TempPath("changed.bin");
-    std::ofstream(changedFile, std::ios::binary)
-        .write(reinterpret_cast<const char*>(changed.data()),
-               static_cast<std::streamsize>(changed.size()));
+    const std::string changedFile = m_dir.Write("changed.bin", changed);
     const ProgramRun mismatch = RunService(withChannel({"crc", "0x40000", size, changedFile}));
     EXPECT_EQ(mismatch.exitStatus, 2) << mismatch.output;
     EXPECT_TRUE(Contains(mismatch.output, "ec=5008")) << mismatch.output;
@@ -83,13 +75,13 @@ TEST_F(EndToEnd, ServiceRunsOverASerialDeviceNamedByItsPath) {
 TEST_F(EndToEnd, ServiceRefusesInputsThatAreNoFileOrHaveNoEnd) {
     const std::vector<std::string> channel = {"/c=tcp", "/i=127.0.0.1", "/p=1"};
     std::vector<std::string> directory = channel;
-    directory.insert(directory.end(), {"/json", "write-mem", "0x40000", m_dir.string()});
+    directory.insert(directory.end(), {"/json", "write-mem", "0x40000", m_dir.Path()});
     const ProgramRun refused = RunService(directory);
     EXPECT_EQ(refused.exitStatus, 1) << refused.output;
     EXPECT_EQ(refused.output,
               "\n{\"command\":\"write-mem\",\"ok\":false,\"result\":0,\"error\":"
               "\"File [" +
-                  m_dir.string() +
+                  m_dir.Path() +
                   "] is a directory; only regular files and character devices "
                   "can be read.\"}\n");
     std::vector<std::string> endless = channel;

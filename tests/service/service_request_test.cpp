@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "case_name.h"
 #include "crc16_arc.h"
 #include "number_text.h"
 #include "service_request.h"
@@ -34,7 +35,8 @@ INSTANTIATE_TEST_SUITE_P(
                       NumberCase{"4294967296", std::nullopt},
                       NumberCase{"0x100000000", std::nullopt}, NumberCase{"", std::nullopt},
                       NumberCase{"0x", std::nullopt}, NumberCase{"-1", std::nullopt},
-                      NumberCase{"12k", std::nullopt}, NumberCase{"0x1G", std::nullopt}));
+                      NumberCase{"12k", std::nullopt}, NumberCase{"0x1G", std::nullopt}),
+    [](const testing::TestParamInfo<NumberCase>& tested) { return NameOf(tested.param.text); });
 
 TEST(HexBlock, TakesExactlyTheBlocksDigitsInEitherCase) {
     EXPECT_EQ(service::ParseHexBytes("0aFf", 2), (std::vector<std::uint8_t>{0x0A, 0xFF}));
@@ -52,6 +54,7 @@ TEST(Crc16Arc, GivesTheCheckValueOfTheNineDigits) {
 }
 
 struct RefusedRequest {
+    const char* name;
     std::string command;
     Operands operands;
     std::string error;
@@ -68,26 +71,41 @@ const std::string kConfig(68, 'A');
 INSTANTIATE_TEST_SUITE_P(
     Cases, RequestRefused,
     ::testing::Values(
-        RefusedRequest{"", {}, "Service command was not set."},
-        RefusedRequest{"erase", {}, "Unknown service command [erase]."},
-        RefusedRequest{"reset", {"now"}, "Usage: reset"},
-        RefusedRequest{"read-mem", {"0", "256"}, "Usage: read-mem <address> <size> <file>"},
-        RefusedRequest{"crc", {"0"}, "Usage: crc <address> <size> [<file>]"},
-        RefusedRequest{"write-config", {kConfig + "0"}, "The block must be exactly 68 hex digits."},
-        RefusedRequest{"write-clock",
+        RefusedRequest{"NoCommand", "", {}, "Service command was not set."},
+        RefusedRequest{"UnknownCommand", "erase", {}, "Unknown service command [erase]."},
+        RefusedRequest{"OperandTooMany", "reset", {"now"}, "Usage: reset"},
+        RefusedRequest{
+            "OperandMissing", "read-mem", {"0", "256"}, "Usage: read-mem <address> <size> <file>"},
+        RefusedRequest{"CrcWithoutSize", "crc", {"0"}, "Usage: crc <address> <size> [<file>]"},
+        RefusedRequest{"ConfigurationTooLong",
+                       "write-config",
+                       {kConfig + "0"},
+                       "The block must be exactly 68 hex digits."},
+        RefusedRequest{"ClockNotHex",
+                       "write-clock",
                        {std::string(31, '0') + "G"},
                        "The block must be exactly 32 hex digits."},
-        RefusedRequest{"read-mem", {"base", "256", "f"}, "Address [base] is not a number."},
-        RefusedRequest{"read-mem", {"0", "lots", "f"}, "Size [lots] is not a number."},
-        RefusedRequest{"read-mem", {"0", "0", "f"}, "Size must be 1 to 16777216 bytes."},
-        RefusedRequest{"crc", {"0", "0x1000001"}, "Size must be 1 to 16777216 bytes."},
-        RefusedRequest{"read-mem",
+        RefusedRequest{"AddressNotANumber",
+                       "read-mem",
+                       {"base", "256", "f"},
+                       "Address [base] is not a number."},
+        RefusedRequest{
+            "SizeNotANumber", "read-mem", {"0", "lots", "f"}, "Size [lots] is not a number."},
+        RefusedRequest{
+            "SizeZero", "read-mem", {"0", "0", "f"}, "Size must be 1 to 16777216 bytes."},
+        RefusedRequest{
+            "SizeTooLarge", "crc", {"0", "0x1000001"}, "Size must be 1 to 16777216 bytes."},
+        RefusedRequest{"RangePastTheAddressSpace",
+                       "read-mem",
                        {"0xFFFFFF00", "257", "f"},
                        "The range runs past the end of the address space."},
-        RefusedRequest{"data", {"256"}, "Code [256] must be a number from 0 to 255."},
-        RefusedRequest{"write-mem",
+        RefusedRequest{
+            "CodeTooLarge", "data", {"256"}, "Code [256] must be a number from 0 to 255."},
+        RefusedRequest{"FileMissing",
+                       "write-mem",
                        {"0", "/nonexistent/qel/image.bin"},
-                       "Cannot read file [/nonexistent/qel/image.bin]."}));
+                       "Cannot read file [/nonexistent/qel/image.bin]."}),
+    CaseName());
 
 TEST(Request, TakesTheOperandsOfEachCommand) {
     const auto config = ParseRequest("write-config", {"00" + std::string(66, 'f')});
@@ -109,8 +127,8 @@ TEST(Request, TakesTheOperandsOfEachCommand) {
 
 TEST(Request, LoadsTheFileThatAWriteOrACrcNeeds) {
     TempDir dir;
-    const std::string image = dir.Write("image.bin", {1, 2, 3, 4, 5});
-    const std::string empty = dir.Write("empty.bin", {});
+    const std::string image = dir.Write("image.bin", std::vector<std::uint8_t>{1, 2, 3, 4, 5});
+    const std::string empty = dir.Write("empty.bin", std::vector<std::uint8_t>{});
 
     const auto write = ParseRequest("write-mem", {"0x40000", image});
     ASSERT_EQ(write.error, "");
@@ -131,7 +149,7 @@ TEST(Request, LoadsTheFileThatAWriteOrACrcNeeds) {
 // Only what the command can use is read, and nothing that could block or never end.
 TEST(Request, RefusesInputsThatAreNoFileOrLargerThanTheCommandCanUse) {
     TempDir dir;
-    const std::string fifo = dir.File("fifo");
+    const std::string fifo = dir.Path("fifo");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::string notAFile = "; only regular files and character devices can be read.";
     EXPECT_EQ(ParseRequest("write-mem", {"0", fifo}).error,

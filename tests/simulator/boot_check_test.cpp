@@ -2,12 +2,14 @@
 #include <gtest/gtest.h>
 
 #include "boot_check.h"
+#include "case_name.h"
 #include "device_model.h"
-#include "request_builder.h"
+#include "expected_image.h"
+#include "wire_text.h"
 
 namespace {
 
-using simtest::Bytes;
+using wire::Bytes;
 
 std::vector<std::uint8_t> MemoryWith(const Bytes& image, std::size_t size = 1 << 20) {
     std::vector<std::uint8_t> memory(size, 0xFF);
@@ -28,14 +30,10 @@ struct BootCase {
     std::string verdict;
 };
 
-void PrintTo(const BootCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class BootVerdict : public testing::TestWithParam<BootCase> {};
 
 TEST_P(BootVerdict, NamesTheFirstReason) {
-    Bytes image = simtest::AbcImage();
+    Bytes image = expected::AbcImage();
     GetParam().damage(image);
     EXPECT_EQ(qelsim::CheckApplicationImage(MemoryWith(image)), GetParam().verdict);
 }
@@ -54,16 +52,16 @@ INSTANTIATE_TEST_SUITE_P(
                                  i[4] = 0x00;
                                  i[5] = 0x00;
                                  i[6] = 0x10;  // 1 MiB of data after a 64-byte header at 0x40000
-                                 PutCrc(i, 62, qelsim::Crc16Arc({i.data(), 62}));
+                                 PutCrc(i, 62, wire::Crc16Arc(i.data(), 62));
                              },
                              "boot failed: image length 1048576 runs past the end of memory"},
                     BootCase{"CrcStoredHighByteFirst",
                              [](Bytes& i) {
                                  std::swap(i[8], i[9]);
-                                 PutCrc(i, 62, qelsim::Crc16Arc({i.data(), 62}));
+                                 PutCrc(i, 62, wire::Crc16Arc(i.data(), 62));
                              },
                              "boot failed: data CRC16 is 0x9738, the header holds 0x3897"}),
-    [](const testing::TestParamInfo<BootCase>& param) { return param.param.name; });
+    CaseName());
 
 TEST(BootCheck, MemoryTooSmallForAnImage) {
     EXPECT_EQ(qelsim::CheckApplicationImage(std::vector<std::uint8_t>(0x40000 + 63, 0)),
@@ -71,7 +69,7 @@ TEST(BootCheck, MemoryTooSmallForAnImage) {
 }
 
 TEST(BootCheck, ImageEndingExactlyAtTheEndOfMemoryBoots) {
-    Bytes image = simtest::AbcImage();
+    Bytes image = expected::AbcImage();
     EXPECT_EQ(qelsim::CheckApplicationImage(MemoryWith(image, 0x40000 + 64 + 3)), "boot ok");
 }
 
@@ -79,9 +77,9 @@ TEST(BootCheck, EveryResetChecksAgainAndTellsTheObserver) {
     qelsim::DeviceModel device;
     std::vector<std::string> seen;
     device.SetBootObserver([&](const std::string& verdict) { seen.push_back(verdict); });
-    device.HandleRequest(simtest::RequestLine(0x0A, 2));
-    device.HandleRequest(simtest::WritePageLine(3, 0x40000, simtest::AbcImage()));
-    device.HandleRequest(simtest::RequestLine(0x0A, 4));
+    device.HandleRequest(wire::Request(0x0A, 2));
+    device.HandleRequest(wire::WritePageRequest(3, 0x40000, expected::AbcImage()));
+    device.HandleRequest(wire::Request(0x0A, 4));
     ASSERT_EQ(seen.size(), 2U);
     EXPECT_NE(seen[0], "boot ok");
     EXPECT_EQ(seen[1], "boot ok");

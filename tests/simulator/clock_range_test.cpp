@@ -29,7 +29,10 @@ TEST_P(ClockYear, FarYearIsRefusedAndLeavesTheClock) {
 }
 
 INSTANTIATE_TEST_SUITE_P(OutsideTheWallClock, ClockYear,
-                         testing::Values(0u, 1000u, 1677u, 1899u, 2200u, 2263u, 32767u, 65535u));
+                         testing::Values(0u, 1000u, 1677u, 1899u, 2200u, 2263u, 32767u, 65535u),
+                         [](const testing::TestParamInfo<unsigned>& tested) {
+                             return "Year" + std::to_string(tested.param);
+                         });
 
 TEST(ClockYear, YearsAtTheEdgesOfTheWindowAreKept) {
     for (const unsigned value : {1900u, 2199u}) {

@@ -6,28 +6,28 @@
 #include <bitset>
 #include <memory>
 
+#include "case_name.h"
 #include "device_link.h"
 #include "device_model.h"
-#include "request_builder.h"
+#include "wire_check.h"
+#include "wire_text.h"
 
 namespace {
 
-using simtest::Bytes;
-using simtest::ReplyBytes;
-using simtest::RequestLine;
+using wire::Bytes;
 
 constexpr std::uint32_t kPage = 0x40100;
 
 bool CrcHolds(const Bytes& reply) {
-    const std::uint16_t crc = qelsim::Crc16Arc({reply.data(), reply.size() - 2});
+    const std::uint16_t crc = wire::Crc16Arc(reply.data(), reply.size() - 2);
     return reply[reply.size() - 2] == (crc >> 8) && reply[reply.size() - 1] == (crc & 0xFF);
 }
 
 // Three requests: a reset (1), a page write (2), a page read (3).
 std::vector<std::optional<std::string>> RunThree(qelsim::DeviceModel& device) {
-    return {device.HandleRequest(RequestLine(0x0A, 2)),
-            device.HandleRequest(simtest::WritePageLine(3, kPage, Bytes(256, 0x42))),
-            device.HandleRequest(simtest::ReadPageLine(4, kPage))};
+    return {device.HandleRequest(wire::Request(0x0A, 2)),
+            device.HandleRequest(wire::WritePageRequest(3, kPage, Bytes(256, 0x42))),
+            device.HandleRequest(wire::ReadPageRequest(4, kPage))};
 }
 
 TEST(DeviceFaults, DroppedReplyStillActs) {
@@ -48,9 +48,9 @@ TEST(DeviceFaults, CorruptedReplyFailsItsCrcOnly) {
     options.corruptReplies = {1, 3};
     qelsim::DeviceModel device(options);
     const auto replies = RunThree(device);
-    EXPECT_FALSE(CrcHolds(ReplyBytes(*replies[0])));
-    EXPECT_TRUE(CrcHolds(ReplyBytes(*replies[1])));
-    const Bytes read = ReplyBytes(*replies[2]);
+    EXPECT_FALSE(CrcHolds(wire::FromHex(*replies[0])));
+    EXPECT_TRUE(CrcHolds(wire::FromHex(*replies[1])));
+    const Bytes read = wire::FromHex(*replies[2]);
     EXPECT_FALSE(CrcHolds(read));
     EXPECT_EQ(read.size(), 271U);
     EXPECT_EQ(read[13], 0x42);
@@ -62,10 +62,10 @@ TEST(DeviceFaults, WrongMessageIdInAnOtherwiseSoundReply) {
     options.wrongIdReplies = {2};
     qelsim::DeviceModel device(options);
     const auto replies = RunThree(device);
-    const Bytes reply = ReplyBytes(*replies[1]);
+    const Bytes reply = wire::FromHex(*replies[1]);
     EXPECT_NE(reply[3], 3);
     EXPECT_TRUE(CrcHolds(reply));
-    EXPECT_EQ(ReplyBytes(*replies[2])[3], 4);
+    EXPECT_EQ(wire::FromHex(*replies[2])[3], 4);
 }
 
 TEST(DeviceFaults, StatusFaultRefusesWithoutActing) {
@@ -73,11 +73,11 @@ TEST(DeviceFaults, StatusFaultRefusesWithoutActing) {
     options.failStatusRequests = {1, 2};
     qelsim::DeviceModel device(options);
     const auto replies = RunThree(device);
-    EXPECT_EQ(ReplyBytes(*replies[0])[4], 1);
+    EXPECT_EQ(wire::FromHex(*replies[0])[4], 1);
     EXPECT_EQ(device.ResetCount(), 0U);
-    EXPECT_EQ(ReplyBytes(*replies[1])[4], 1);
+    EXPECT_EQ(wire::FromHex(*replies[1])[4], 1);
     EXPECT_EQ(device.Memory()[kPage], 0xFF);
-    EXPECT_EQ(ReplyBytes(*replies[2])[4], 0);
+    EXPECT_EQ(wire::FromHex(*replies[2])[4], 0);
     EXPECT_EQ(device.Requests()[1].faults, "status");
 }
 
@@ -85,14 +85,14 @@ TEST(DeviceFaults, WriteRefusedAtOneAddressOnly) {
     qelsim::DeviceOptions options;
     options.failWriteAddress = kPage;
     qelsim::DeviceModel device(options);
-    const auto refused = device.HandleRequest(simtest::WritePageLine(2, kPage, Bytes(256, 1)));
+    const auto refused = device.HandleRequest(wire::WritePageRequest(2, kPage, Bytes(256, 1)));
     const auto accepted =
-        device.HandleRequest(simtest::WritePageLine(3, kPage + 256, Bytes(256, 1)));
-    EXPECT_EQ(ReplyBytes(*refused)[4], 1);
-    EXPECT_EQ(ReplyBytes(*accepted)[4], 0);
+        device.HandleRequest(wire::WritePageRequest(3, kPage + 256, Bytes(256, 1)));
+    EXPECT_EQ(wire::FromHex(*refused)[4], 1);
+    EXPECT_EQ(wire::FromHex(*accepted)[4], 0);
     EXPECT_EQ(device.Memory()[kPage], 0xFF);
     EXPECT_EQ(device.Memory()[kPage + 256], 1);
-    EXPECT_EQ(ReplyBytes(*device.HandleRequest(simtest::ReadPageLine(4, kPage)))[4], 0);
+    EXPECT_EQ(wire::FromHex(*device.HandleRequest(wire::ReadPageRequest(4, kPage)))[4], 0);
 }
 
 TEST(DeviceFaults, WriteRefusedOnlySoManyTimes) {
@@ -102,13 +102,14 @@ TEST(DeviceFaults, WriteRefusedOnlySoManyTimes) {
     qelsim::DeviceModel device(options);
     std::vector<int> statuses;
     for (std::uint8_t id = 2; id < 6; ++id) {
-        statuses.push_back(ReplyBytes(*device.HandleRequest(
-            simtest::WritePageLine(id, id % 2 ? kPage + 256 : kPage, Bytes(256, id))))[4]);
+        statuses.push_back(wire::FromHex(*device.HandleRequest(
+            wire::WritePageRequest(id, id % 2 ? kPage + 256 : kPage, Bytes(256, id))))[4]);
     }
     // Writes elsewhere do not use up the refusals.
     EXPECT_EQ(statuses, (std::vector<int>{1, 0, 1, 0}));
-    EXPECT_EQ(ReplyBytes(*device.HandleRequest(simtest::WritePageLine(6, kPage, Bytes(256, 6))))[4],
-              0);
+    EXPECT_EQ(
+        wire::FromHex(*device.HandleRequest(wire::WritePageRequest(6, kPage, Bytes(256, 6))))[4],
+        0);
     EXPECT_EQ(device.Memory()[kPage], 6);
 }
 
@@ -116,10 +117,10 @@ TEST(DeviceFaults, FlippedReadLeavesMemoryAndCrcRight) {
     qelsim::DeviceOptions options;
     options.flipReadAddress = kPage;
     qelsim::DeviceModel device(options);
-    device.HandleRequest(simtest::WritePageLine(2, kPage, Bytes(256, 0x42)));
-    device.HandleRequest(simtest::WritePageLine(3, kPage + 256, Bytes(256, 0x42)));
-    const Bytes flipped = ReplyBytes(*device.HandleRequest(simtest::ReadPageLine(4, kPage)));
-    const Bytes plain = ReplyBytes(*device.HandleRequest(simtest::ReadPageLine(5, kPage + 256)));
+    device.HandleRequest(wire::WritePageRequest(2, kPage, Bytes(256, 0x42)));
+    device.HandleRequest(wire::WritePageRequest(3, kPage + 256, Bytes(256, 0x42)));
+    const Bytes flipped = wire::FromHex(*device.HandleRequest(wire::ReadPageRequest(4, kPage)));
+    const Bytes plain = wire::FromHex(*device.HandleRequest(wire::ReadPageRequest(5, kPage + 256)));
     ASSERT_EQ(flipped.size(), plain.size());
     EXPECT_TRUE(CrcHolds(flipped));
     EXPECT_EQ(qelsim::ByteSum({flipped.data() + 5, flipped.size() - 7}), 0xA5);
@@ -128,18 +129,18 @@ TEST(DeviceFaults, FlippedReadLeavesMemoryAndCrcRight) {
     EXPECT_EQ(device.Requests()[2].faults, "flip-read");
     EXPECT_EQ(device.Requests()[3].faults, "");
     EXPECT_EQ(device.Memory()[kPage + 128], 0x42);
-    const Bytes crc = ReplyBytes(*device.HandleRequest(simtest::Crc16Line(6, kPage, 256)));
-    EXPECT_EQ(crc[15] | crc[16] << 8, qelsim::Crc16Arc(Bytes(256, 0x42)));
+    const Bytes crc = wire::FromHex(*device.HandleRequest(wire::CrcRequest(6, kPage, 256)));
+    EXPECT_EQ(crc[15] | crc[16] << 8, wire::Crc16Arc(Bytes(256, 0x42)));
 }
 
 TEST(DeviceFaults, LyingCrcKeepsItsRecordSound) {
     qelsim::DeviceOptions options;
     options.lieAboutCrc16 = true;
     qelsim::DeviceModel device(options);
-    const Bytes reply = ReplyBytes(*device.HandleRequest(simtest::Crc16Line(2, 0x40000, 256)));
+    const Bytes reply = wire::FromHex(*device.HandleRequest(wire::CrcRequest(2, 0x40000, 256)));
     EXPECT_EQ(reply[4], 0);
     EXPECT_EQ(qelsim::ByteSum({reply.data() + 5, 12}), 0xA5);
-    EXPECT_NE(reply[15] | reply[16] << 8, qelsim::Crc16Arc(Bytes(256, 0xFF)));
+    EXPECT_NE(reply[15] | reply[16] << 8, wire::Crc16Arc(Bytes(256, 0xFF)));
     EXPECT_TRUE(CrcHolds(reply));
     EXPECT_EQ(device.Requests()[0].faults, "lie-crc");
 }
@@ -150,7 +151,7 @@ TEST(DeviceFaults, FaultsCombineOnOneRequest) {
     options.corruptReplies = {1};
     options.failStatusRequests = {1};
     qelsim::DeviceModel device(options);
-    const Bytes reply = ReplyBytes(*device.HandleRequest(RequestLine(0x0A, 2)));
+    const Bytes reply = wire::FromHex(*device.HandleRequest(wire::Request(0x0A, 2)));
     EXPECT_EQ(reply[4], 1);
     EXPECT_NE(reply[3], 2);
     EXPECT_FALSE(CrcHolds(reply));
@@ -162,8 +163,8 @@ TEST(DeviceFaults, UnreadableLinesCountAsRequests) {
     options.dropReplies = {2};
     qelsim::DeviceModel device(options);
     EXPECT_FALSE(device.HandleRequest("garbage"));
-    EXPECT_FALSE(device.HandleRequest(RequestLine(0x0A, 2)));  // request 2
-    EXPECT_TRUE(device.HandleRequest(RequestLine(0x0A, 3)));
+    EXPECT_FALSE(device.HandleRequest(wire::Request(0x0A, 2)));  // request 2
+    EXPECT_TRUE(device.HandleRequest(wire::Request(0x0A, 3)));
 }
 
 // Silence after a reset, counted in requests.
@@ -173,21 +174,17 @@ struct SilenceCase {
     std::uint8_t pageByteAfter;            // each write fills the page with its id
 };
 
-void PrintTo(const SilenceCase& c, std::ostream* out) {
-    *out << c.silentRequests << " silent requests";
-}
-
 class SilentRequests : public testing::TestWithParam<SilenceCase> {};
 
 TEST_P(SilentRequests, IgnoresThatManyRequests) {
     qelsim::DeviceOptions options;
     options.silentRequestsAfterReset = GetParam().silentRequests;
     qelsim::DeviceModel device(options);
-    EXPECT_TRUE(device.HandleRequest(RequestLine(0x0A, 2)));  // the reset itself is answered
+    EXPECT_TRUE(device.HandleRequest(wire::Request(0x0A, 2)));  // the reset itself is answered
     std::uint8_t id = 3;
     for (const bool answered : GetParam().answeredAfterReset) {
         EXPECT_EQ(
-            device.HandleRequest(simtest::WritePageLine(id, kPage, Bytes(256, id))).has_value(),
+            device.HandleRequest(wire::WritePageRequest(id, kPage, Bytes(256, id))).has_value(),
             answered)
             << "id " << int(id);
         ++id;
@@ -199,16 +196,21 @@ TEST_P(SilentRequests, IgnoresThatManyRequests) {
 INSTANTIATE_TEST_SUITE_P(
     Counts, SilentRequests,
     testing::Values(SilenceCase{0, {true, true}, 4}, SilenceCase{2, {false, false, true, true}, 6},
-                    SilenceCase{qelsim::kForever, {false, false, false}, 0xFF}));
+                    SilenceCase{qelsim::kForever, {false, false, false}, 0xFF}),
+    [](const testing::TestParamInfo<SilenceCase>& tested) {
+        return tested.param.silentRequests == qelsim::kForever
+                   ? std::string("Forever")
+                   : std::to_string(tested.param.silentRequests);
+    });
 
 TEST(DeviceFaults, SilenceRestartsWithEveryReset) {
     qelsim::DeviceOptions options;
     options.silentRequestsAfterReset = 1;
     qelsim::DeviceModel device(options);
-    EXPECT_TRUE(device.HandleRequest(RequestLine(0x0A, 2)));
-    EXPECT_FALSE(device.HandleRequest(RequestLine(0x0A, 3)));  // ignored: no reset
-    EXPECT_TRUE(device.HandleRequest(RequestLine(0x0A, 4)));
-    EXPECT_FALSE(device.HandleRequest(RequestLine(0x06, 5)));
+    EXPECT_TRUE(device.HandleRequest(wire::Request(0x0A, 2)));
+    EXPECT_FALSE(device.HandleRequest(wire::Request(0x0A, 3)));  // ignored: no reset
+    EXPECT_TRUE(device.HandleRequest(wire::Request(0x0A, 4)));
+    EXPECT_FALSE(device.HandleRequest(wire::Request(0x06, 5)));
     EXPECT_EQ(device.ResetCount(), 2U);
     EXPECT_EQ(device.Requests()[1].faults, "silent");
 }
@@ -219,11 +221,11 @@ TEST(DeviceFaults, SilenceForATimeFollowsTheDeviceClock) {
     options.silentTimeAfterReset = std::chrono::seconds(3);
     options.clock = [&now] { return now; };
     qelsim::DeviceModel device(options);
-    EXPECT_TRUE(device.HandleRequest(RequestLine(0x0A, 2)));
+    EXPECT_TRUE(device.HandleRequest(wire::Request(0x0A, 2)));
     now += std::chrono::milliseconds(2999);
-    EXPECT_FALSE(device.HandleRequest(RequestLine(0x06, 3)));
+    EXPECT_FALSE(device.HandleRequest(wire::Request(0x06, 3)));
     now += std::chrono::milliseconds(1);
-    EXPECT_TRUE(device.HandleRequest(RequestLine(0x06, 4)));
+    EXPECT_TRUE(device.HandleRequest(wire::Request(0x06, 4)));
 }
 
 TEST(DeviceFaults, NumberingGoesOnPastAShortHistory) {
@@ -232,9 +234,9 @@ TEST(DeviceFaults, NumberingGoesOnPastAShortHistory) {
     options.dropReplies = {10};
     qelsim::DeviceModel device(options);
     for (std::uint8_t id = 2; id < 11; ++id) {
-        EXPECT_TRUE(device.HandleRequest(RequestLine(0x06, id)));
+        EXPECT_TRUE(device.HandleRequest(wire::Request(0x06, id)));
     }
-    EXPECT_FALSE(device.HandleRequest(RequestLine(0x06, 11)));
+    EXPECT_FALSE(device.HandleRequest(wire::Request(0x06, 11)));
     EXPECT_EQ(device.RequestCount(), 10U);
     EXPECT_LE(device.Requests().size(), 4U);
     EXPECT_EQ(device.Requests().back().messageId, 11);
@@ -242,9 +244,9 @@ TEST(DeviceFaults, NumberingGoesOnPastAShortHistory) {
 
 TEST(DeviceFaults, FaultsMayChangeBetweenRequests) {
     qelsim::DeviceModel device;
-    EXPECT_TRUE(device.HandleRequest(RequestLine(0x0A, 2)));
+    EXPECT_TRUE(device.HandleRequest(wire::Request(0x0A, 2)));
     device.Options().dropReplies.insert(2);
-    EXPECT_FALSE(device.HandleRequest(RequestLine(0x0A, 3)));
+    EXPECT_FALSE(device.HandleRequest(wire::Request(0x0A, 3)));
 }
 
 // ---- The line: what leaves when, on the test's clock ----
@@ -317,8 +319,8 @@ TEST_P(LinkTiming, RepliesLeaveWhenTheyAreDue) {
     qelsim::DeviceOptions device;
     device.failStatusRequests = GetParam().refused;
     Start(faults, device);
-    Send(simtest::WritePageLine(2, kPage, Bytes(256, 1)) + "\r" +
-         simtest::WritePageLine(3, kPage + 256, Bytes(256, 2)) + "\r" + RequestLine(0x0A, 4) +
+    Send(wire::WritePageRequest(2, kPage, Bytes(256, 1)) + "\r" +
+         wire::WritePageRequest(3, kPage + 256, Bytes(256, 2)) + "\r" + wire::Request(0x0A, 4) +
          "\r");
     std::vector<int> leaveAt;
     for (const auto& [at, text] : RunFrom()) {
@@ -338,14 +340,14 @@ INSTANTIATE_TEST_SUITE_P(
                     TimingCase{"FlashAndLatency", 50, 30, 0, {}, {80, 110, 110}},
                     TimingCase{"RefusedWriteTakesNoFlashTime", 0, 30, 0, {1}, {0, 30, 30}},
                     TimingCase{"ReplyDelayKeepsTheDeviceBusy", 0, 0, 10, {}, {10, 20, 30}}),
-    [](const auto& test) { return std::string(test.param.name); });
+    CaseName());
 
 TEST_F(LinkTest, LatencyPipelinesRequestsThatArriveApart) {
     qelsim::TransportFaults faults;
     faults.latencyMs = 20;
     Start(faults);
-    Send(RequestLine(0x0A, 2) + "\r", 0);
-    Send(RequestLine(0x0A, 3) + "\r", 5);
+    Send(wire::Request(0x0A, 2) + "\r", 0);
+    Send(wire::Request(0x0A, 3) + "\r", 5);
     m_link->Process(At(5));
     EXPECT_EQ(m_device->RequestCount(), 2U);
     EXPECT_EQ(m_link->TakeDue(At(19)), "");
@@ -376,10 +378,10 @@ TEST_P(LineShape, PutsOnTheLineWhatItSays) {
     faults.duplicateReplies = GetParam().duplicate;
     faults.lateReplies = GetParam().late;
     Start(faults);
-    Send(RequestLine(0x0A, 2) + "\r");
+    Send(wire::Request(0x0A, 2) + "\r");
     m_link->Process(At(0));
     EXPECT_EQ(m_link->TakeDue(At(0)), GetParam().afterFirst);
-    Send(RequestLine(0x0A, 3) + "\r", 1);
+    Send(wire::Request(0x0A, 3) + "\r", 1);
     m_link->Process(At(1));
     EXPECT_EQ(m_link->TakeDue(At(1)), GetParam().afterSecond);
 }
@@ -397,15 +399,15 @@ INSTANTIATE_TEST_SUITE_P(
                   {1},
                   "",
                   ResetReply(2) + ResetReply(2) + "5" + ResetReply(3)}),
-    [](const auto& test) { return std::string(test.param.name); });
+    CaseName());
 
 TEST_F(LinkTest, CloseOnResetEndsOnceTheReplyHasLeftAndReadsNoMore) {
     qelsim::TransportFaults faults;
     faults.closeOnReset = true;
     faults.latencyMs = 10;
     Start(faults);
-    Send(simtest::WritePageLine(2, kPage, Bytes(256, 1)) + "\r" + RequestLine(0x0A, 3) + "\r" +
-         RequestLine(0x06, 4) + "\r");
+    Send(wire::WritePageRequest(2, kPage, Bytes(256, 1)) + "\r" + wire::Request(0x0A, 3) + "\r" +
+         wire::Request(0x06, 4) + "\r");
     m_link->Process(At(0));
     EXPECT_EQ(m_link->Ended(), std::nullopt);
     EXPECT_EQ(RunFrom(),
@@ -421,7 +423,7 @@ TEST_F(LinkTest, ARefusedResetKeepsTheLine) {
     qelsim::DeviceOptions device;
     device.failStatusRequests = {1};
     Start(faults, device);
-    Send(RequestLine(0x0A, 2) + "\r" + RequestLine(0x0A, 3) + "\r");
+    Send(wire::Request(0x0A, 2) + "\r" + wire::Request(0x0A, 3) + "\r");
     EXPECT_EQ(RunFrom().size(), 1U);
     EXPECT_EQ(m_device->RequestCount(), 2U);
     EXPECT_EQ(m_link->Ended(), qelsim::SessionEnd::kClosedOnReset);
@@ -491,7 +493,7 @@ TEST_F(LinkTest, NoiseStrikesWhatTheDeviceReadsAndWhatTheHostGets) {
     Start(faults);
     constexpr std::size_t kRequests = 200;
     for (std::size_t i = 0; i < kRequests; ++i) {
-        Send(RequestLine(0x0A, 2) + "\r", static_cast<int>(i));
+        Send(wire::Request(0x0A, 2) + "\r", static_cast<int>(i));
     }
     std::size_t replies = 0;
     std::size_t struck = 0;

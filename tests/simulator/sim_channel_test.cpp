@@ -4,8 +4,8 @@
 
 #include <vector>
 
+#include "expected_image.h"
 #include "qel_protocol.h"
-#include "request_builder.h"
 #include "sim_channel.h"
 #include "sleep_recorder.h"
 
@@ -33,7 +33,7 @@ TEST(SimChannel, FullUpgradeStoresTheImageAndItBoots) {
     PrepareAbc(protocol);
     protocol.ResetUpgrade();
     EXPECT_EQ(protocol.Execute(), 0);
-    EXPECT_EQ(ImageInDevice(device), simtest::AbcImage());
+    EXPECT_EQ(ImageInDevice(device), expected::AbcImage());
     EXPECT_EQ(device.LastBootVerdict(), "boot ok");
     EXPECT_EQ(device.ResetCount(), 1U);
 }

@@ -1,15 +1,13 @@
 // The qel-sim command line.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
-
 #ifndef _WIN32
 #include <sys/stat.h>
-#include <unistd.h>
 #endif
 
+#include "case_name.h"
 #include "sim_options.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -79,12 +77,6 @@ struct BadLine {
     std::string error;
 };
 
-void PrintTo(const BadLine& line, std::ostream* out) {
-    for (const auto& argument : line.arguments) {
-        *out << argument << ' ';
-    }
-}
-
 class RefusedCommandLine : public testing::TestWithParam<BadLine> {};
 
 TEST_P(RefusedCommandLine, SaysWhy) {
@@ -126,7 +118,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{{"--tcp", "0", "--listen", "1.2.3"}, "bad value for --listen: 1.2.3"},
         BadLine{{"--tcp", "0", "--listen", "1.2.3.4."}, "bad value for --listen: 1.2.3.4."},
         BadLine{{"--tcp", "0", "--listen", "1..3.4"}, "bad value for --listen: 1..3.4"},
-        BadLine{{"--tcp", "0", "--listen", "1.2.3.256"}, "bad value for --listen: 1.2.3.256"}));
+        BadLine{{"--tcp", "0", "--listen", "1.2.3.256"}, "bad value for --listen: 1.2.3.256"}),
+    [](const testing::TestParamInfo<BadLine>& tested) { return NameOf(tested.param.arguments); });
 
 TEST(SimOptions, UsageListsEveryOption) {
     const std::string usage = qelsim::UsageText();
@@ -171,17 +164,9 @@ TEST(SimOptions, UsageListsEveryOption) {
 class BlockFiles : public testing::Test {
   protected:
     std::string Write(const std::string& name, std::size_t size, std::uint8_t fill) {
-        const std::string path = testing::TempDir() + "qelsim_" + name;
-        std::ofstream(path, std::ios::binary) << std::string(size, static_cast<char>(fill));
-        m_paths.push_back(path);
-        return path;
+        return m_files.Write(name, std::string(size, static_cast<char>(fill)));
     }
-    void TearDown() override {
-        for (const auto& path : m_paths) {
-            std::remove(path.c_str());
-        }
-    }
-    std::vector<std::string> m_paths;
+    TempDir m_files;
 };
 
 TEST_F(BlockFiles, LoadIntoTheDevice) {
@@ -200,7 +185,7 @@ TEST_F(BlockFiles, WrongSizeOrMissingFileIsAnError) {
     auto options = Parse({"--pty"}).options;
     options.configFile = Write("short", 33, 0);
     EXPECT_EQ(qelsim::LoadBlockFiles(options), options.configFile + " holds 33 bytes, not 34");
-    options.configFile = testing::TempDir() + "qelsim_missing_file";
+    options.configFile = m_files.Path("missing_file");
     EXPECT_EQ(qelsim::LoadBlockFiles(options), "cannot read " + options.configFile);
     options.configFile.clear();
     options.rawFile = Write("rawshort", 7, 0);
@@ -212,7 +197,7 @@ TEST_F(BlockFiles, RefusesWhatIsNoBlockWithoutReadingIt) {
     auto options = Parse({"--pty"}).options;
     options.configFile = Write("long", 35, 0);
     EXPECT_EQ(qelsim::LoadBlockFiles(options), options.configFile + " holds 35 bytes, not 34");
-    options.configFile = testing::TempDir();
+    options.configFile = m_files.Path();
     EXPECT_EQ(qelsim::LoadBlockFiles(options), options.configFile + " is a directory, not a file");
     options.configFile.clear();
     options.rawFile = Write("rawlong", 8 + 0x10000, 0);
@@ -223,9 +208,8 @@ TEST_F(BlockFiles, RefusesWhatIsNoBlockWithoutReadingIt) {
 #ifndef _WIN32
     options.rawFile = "/dev/zero";
     EXPECT_EQ(qelsim::LoadBlockFiles(options), "/dev/zero is a device, not a file");
-    const std::string fifo = testing::TempDir() + "qelsim_fifo_" + std::to_string(getpid());
+    const std::string fifo = m_files.Path("fifo");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    m_paths.push_back(fifo);
     options.rawFile.clear();
     options.dataFile = fifo;  // opening it would wait for a writer for ever
     EXPECT_EQ(qelsim::LoadBlockFiles(options), fifo + " is a FIFO, not a file");

@@ -8,19 +8,19 @@
 #include <sys/stat.h>
 #include <termios.h>
 
-#include <fstream>
-#include <iterator>
-
+#include "case_name.h"
 #include "child_process.h"
+#include "expected_image.h"
 #include "line_client.h"
-#include "request_builder.h"
+#include "simulator_readiness.h"
+#include "temp_dir.h"
+#include "wire_text.h"
 
 namespace {
 
 using namespace std::chrono;
-using simtest::Bytes;
 using simtest::LineClient;
-using simtest::RequestLine;
+using wire::Bytes;
 
 const std::string kResetReply = "5A8A7D02006DE3\r";
 constexpr milliseconds kLimit = seconds(5);
@@ -28,15 +28,6 @@ constexpr milliseconds kLimit = seconds(5);
 // qel-sim with its standard error in the same pipe as its output.
 std::unique_ptr<ChildProcess> StartSim(const std::vector<std::string>& arguments) {
     return std::make_unique<ChildProcess>(QEL_SIM_PROGRAM, arguments, true);
-}
-
-std::string TempPath(const std::string& name) {
-    return testing::TempDir() + "qelsim_" + std::to_string(getpid()) + "_" + name;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 int ConnectTo(std::uint16_t port) {
@@ -56,7 +47,7 @@ int ConnectTo(std::uint16_t port) {
 bool FileComesToHold(const std::string& path, const std::string& text) {
     const auto deadline = steady_clock::now() + seconds(5);
     while (steady_clock::now() < deadline) {
-        if (ReadFile(path).find(text) != std::string::npos) {
+        if (ReadFileText(path).find(text) != std::string::npos) {
             return true;
         }
         std::this_thread::sleep_for(milliseconds(5));  // polls a file another process writes
@@ -66,32 +57,23 @@ bool FileComesToHold(const std::string& path, const std::string& text) {
 
 class SimProcessTest : public testing::Test {
   protected:
-    void TearDown() override {
-        m_sim.reset();
-        for (const auto& path : m_files) {
-            std::remove(path.c_str());
-        }
-    }
-    std::string File(const std::string& name) {
-        m_files.push_back(TempPath(name));
-        return m_files.back();
-    }
+    void TearDown() override { m_sim.reset(); }
+    std::string File(const std::string& name) const { return m_files.Path(name); }
     // Starts qel-sim on a free TCP port and returns the port from its first line.
     std::uint16_t StartTcp(std::vector<std::string> extra = {}) {
         std::vector<std::string> arguments{"--tcp", "0"};
         arguments.insert(arguments.end(), extra.begin(), extra.end());
         m_sim = StartSim(arguments);
-        const auto line = m_sim->ReadLine(kLimit);
-        const std::string prefix = "listening 127.0.0.1:";
-        if (!line || line->rfind(prefix, 0) != 0) {
-            ADD_FAILURE() << "first line: " << line.value_or("(none)");
+        const auto port = ReadSimulatorReadiness(*m_sim, kLimit);
+        if (!port) {
+            ADD_FAILURE() << "qel-sim did not report a port";
             return 0;
         }
-        return static_cast<std::uint16_t>(std::stoi(line->substr(prefix.size())));
+        return static_cast<std::uint16_t>(std::stoi(*port));
     }
 
+    TempDir m_files;
     std::unique_ptr<ChildProcess> m_sim;
-    std::vector<std::string> m_files;
 };
 
 TEST_F(SimProcessTest, HelpListsOptionsAndExitsZero) {
@@ -114,7 +96,7 @@ TEST_F(SimProcessTest, UnusableBlockFilesExitOne) {
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"--raw-file", "/dev/zero"}, "qel-sim: /dev/zero is a device, not a file"},
-        {{"--config-file", testing::TempDir()}, "is a directory, not a file"},
+        {{"--config-file", m_files.Path()}, "is a directory, not a file"},
         {{"--data-file", fifo}, "is a FIFO, not a file"}};
     for (const auto& [option, message] : cases) {
         std::vector<std::string> arguments{"--tcp", "0"};
@@ -139,11 +121,11 @@ TEST_F(SimProcessTest, LateReplyWaitsInFrontOfTheNextOne) {
     LineClient client(ConnectTo(port));
     ASSERT_TRUE(client.Send("5A0A7D024B92\r"));
     EXPECT_EQ(client.Read(1, milliseconds(200)), std::nullopt);
-    ASSERT_TRUE(client.Send(RequestLine(0x0A, 3) + "\r"));
+    ASSERT_TRUE(client.Send(wire::Request(0x0A, 3) + "\r"));
     const auto both = client.Read(30);
     ASSERT_TRUE(both);
     EXPECT_EQ(both->substr(0, 15), kResetReply);
-    EXPECT_EQ(simtest::ReplyBytes(both->substr(15))[3], 3);
+    EXPECT_EQ(wire::FromHex(both->substr(15))[3], 3);
 }
 
 TEST_F(SimProcessTest, MemoryOutlivesTheConnection) {
@@ -151,14 +133,14 @@ TEST_F(SimProcessTest, MemoryOutlivesTheConnection) {
     const Bytes page(256, 0x3C);
     {
         LineClient first(ConnectTo(port));
-        ASSERT_TRUE(first.Send(simtest::WritePageLine(2, 0x40100, page) + "\r"));
+        ASSERT_TRUE(first.Send(wire::WritePageRequest(2, 0x40100, page) + "\r"));
         ASSERT_TRUE(first.Read(15));
     }
     LineClient second(ConnectTo(port));
-    ASSERT_TRUE(second.Send(simtest::ReadPageLine(3, 0x40100) + "\r"));
+    ASSERT_TRUE(second.Send(wire::ReadPageRequest(3, 0x40100) + "\r"));
     const auto reply = second.Read(543);
     ASSERT_TRUE(reply);
-    const Bytes bytes = simtest::ReplyBytes(*reply);
+    const Bytes bytes = wire::FromHex(*reply);
     EXPECT_EQ(Bytes(bytes.begin() + 13, bytes.begin() + 269), page);
 }
 
@@ -182,9 +164,9 @@ TEST_F(SimProcessTest, ConnectionClosedAfterTheNamedRequestOnly) {
         EXPECT_TRUE(first.ClosedByPeer());
     }
     LineClient second(ConnectTo(port));
-    ASSERT_TRUE(second.Send(RequestLine(0x0A, 3) + "\r"));
+    ASSERT_TRUE(second.Send(wire::Request(0x0A, 3) + "\r"));
     EXPECT_TRUE(second.Read(15));
-    ASSERT_TRUE(second.Send(RequestLine(0x0A, 4) + "\r"));
+    ASSERT_TRUE(second.Send(wire::Request(0x0A, 4) + "\r"));
     EXPECT_TRUE(second.Read(15));
 }
 
@@ -193,23 +175,23 @@ TEST_F(SimProcessTest, DumpAfterResetAndAtExitLogAndVerdict) {
     const std::string log = File("log.json");
     const auto port = StartTcp({"--dump", dump, "--log", log, "--memory-size", "0x50000"});
     LineClient client(ConnectTo(port));
-    ASSERT_TRUE(client.Send(simtest::WritePageLine(2, 0x40000, simtest::AbcImage()) + "\r"));
+    ASSERT_TRUE(client.Send(wire::WritePageRequest(2, 0x40000, expected::AbcImage()) + "\r"));
     ASSERT_TRUE(client.Read(15));
-    ASSERT_TRUE(client.Send(RequestLine(0x0A, 3) + "\r"));
+    ASSERT_TRUE(client.Send(wire::Request(0x0A, 3) + "\r"));
     ASSERT_TRUE(client.Read(15));
-    std::string memory = ReadFile(dump);  // written before the reset's reply left
+    std::string memory = ReadFileText(dump);  // written before the reset's reply left
     ASSERT_EQ(memory.size(), 0x50000U);
-    const Bytes image = simtest::AbcImage();
+    const Bytes image = expected::AbcImage();
     EXPECT_EQ(memory.substr(0x40000, 256), std::string(image.begin(), image.end()));
 
-    ASSERT_TRUE(client.Send(simtest::WritePageLine(4, 0x40100, Bytes(256, 0x77)) + "\r"));
+    ASSERT_TRUE(client.Send(wire::WritePageRequest(4, 0x40100, Bytes(256, 0x77)) + "\r"));
     ASSERT_TRUE(client.Read(15));
     kill(m_sim->Pid(), SIGINT);
     EXPECT_EQ(m_sim->Wait(kLimit), 0);
-    memory = ReadFile(dump);
+    memory = ReadFileText(dump);
     EXPECT_EQ(memory.substr(0x40100, 256), std::string(256, '\x77'));
 
-    const std::string logText = ReadFile(log);
+    const std::string logText = ReadFileText(log);
     EXPECT_NE(logText.find("{\"event\":\"request\",\"n\":1,\"command\":24,\"id\":2,"
                            "\"address\":262144,\"length\":256,\"answered\":true,\"status\":0,"
                            "\"faults\":\"\"}"),
@@ -225,10 +207,6 @@ struct FaultOption {
     std::string logged;
 };
 
-void PrintTo(const FaultOption& fault, std::ostream* out) {
-    *out << fault.option.front();
-}
-
 class FaultFromCommandLine : public SimProcessTest,
                              public testing::WithParamInterface<FaultOption> {};
 
@@ -238,9 +216,9 @@ TEST_P(FaultFromCommandLine, IsAppliedToTheNamedRequest) {
     options.insert(options.end(), GetParam().option.begin(), GetParam().option.end());
     const auto port = StartTcp(options);
     LineClient client(ConnectTo(port));
-    ASSERT_TRUE(client.Send("5A0A7D024B92\r"));                            // request 1: a reset
-    ASSERT_TRUE(client.Send(simtest::Crc16Line(3, 0x40000, 256) + "\r"));  // request 2
-    EXPECT_TRUE(FileComesToHold(log, GetParam().logged)) << ReadFile(log);
+    ASSERT_TRUE(client.Send("5A0A7D024B92\r"));                          // request 1: a reset
+    ASSERT_TRUE(client.Send(wire::CrcRequest(3, 0x40000, 256) + "\r"));  // request 2
+    EXPECT_TRUE(FileComesToHold(log, GetParam().logged)) << ReadFileText(log);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -280,15 +258,18 @@ INSTANTIATE_TEST_SUITE_P(
                                 "\"n\":2,\"command\":28,\"id\":3,"
                                 "\"address\":262144,\"length\":256,"
                                 "\"answered\":false,\"status\":null,"
-                                "\"faults\":\"silent\""}));
+                                "\"faults\":\"silent\""}),
+    [](const testing::TestParamInfo<FaultOption>& tested) {
+        return NameOf(tested.param.option.front());
+    });
 
 TEST_F(SimProcessTest, FailedWriteAddressFromTheCommandLine) {
     const auto port = StartTcp({"--fail-write-at", "0x40100"});
     LineClient client(ConnectTo(port));
-    ASSERT_TRUE(client.Send(simtest::WritePageLine(2, 0x40100, Bytes(256, 0)) + "\r"));
+    ASSERT_TRUE(client.Send(wire::WritePageRequest(2, 0x40100, Bytes(256, 0)) + "\r"));
     const auto reply = client.Read(15);
     ASSERT_TRUE(reply);
-    EXPECT_EQ(simtest::ReplyBytes(*reply)[4], 1);
+    EXPECT_EQ(wire::FromHex(*reply)[4], 1);
 }
 
 TEST_F(SimProcessTest, ReplyDelayAndBaudFromTheCommandLine) {
@@ -326,15 +307,15 @@ TEST_F(SimProcessTest, CloseOnResetDropsTheConnectionAfterTheReply) {
     const auto port = StartTcp({"--close-on-reset"});
     {
         LineClient first(ConnectTo(port));
-        ASSERT_TRUE(first.Send("5A0A7D024B92\r" + RequestLine(0x06, 3) + "\r"));
+        ASSERT_TRUE(first.Send("5A0A7D024B92\r" + wire::Request(0x06, 3) + "\r"));
         EXPECT_EQ(first.Read(15), kResetReply);
         EXPECT_TRUE(first.ClosedByPeer());
     }
     LineClient second(ConnectTo(port));
-    ASSERT_TRUE(second.Send(RequestLine(0x06, 4) + "\r"));
+    ASSERT_TRUE(second.Send(wire::Request(0x06, 4) + "\r"));
     const auto clock = second.Read(45);
     ASSERT_TRUE(clock);
-    EXPECT_EQ(simtest::ReplyBytes(*clock)[3], 4);
+    EXPECT_EQ(wire::FromHex(*clock)[3], 4);
     EXPECT_EQ(m_sim->Stop(kLimit), 0);
     EXPECT_NE(m_sim->Output().find("qel-sim: boot failed"), std::string::npos);
 }
@@ -368,13 +349,13 @@ TEST_F(SimProcessTest, LatencyAndFlashTimeDelayTheReplies) {
         const auto port = StartTcp(c.option);
         LineClient client(ConnectTo(port));
         const auto start = steady_clock::now();
-        ASSERT_TRUE(client.Send(simtest::WritePageLine(2, 0x40100, Bytes(256, 1)) + "\r" +
-                                simtest::WritePageLine(3, 0x40200, Bytes(256, 2)) + "\r"));
+        ASSERT_TRUE(client.Send(wire::WritePageRequest(2, 0x40100, Bytes(256, 1)) + "\r" +
+                                wire::WritePageRequest(3, 0x40200, Bytes(256, 2)) + "\r"));
         const auto replies = client.Read(30);
         ASSERT_TRUE(replies) << c.option.front();
         EXPECT_GE(steady_clock::now() - start, c.atLeast) << c.option.front();
-        EXPECT_EQ(simtest::ReplyBytes(replies->substr(0, 15))[3], 2);
-        EXPECT_EQ(simtest::ReplyBytes(replies->substr(15))[3], 3);
+        EXPECT_EQ(wire::FromHex(replies->substr(0, 15))[3], 2);
+        EXPECT_EQ(wire::FromHex(replies->substr(15))[3], 3);
         EXPECT_EQ(m_sim->Stop(kLimit), 0);
     }
 }
@@ -394,16 +375,15 @@ int OpenPort(const std::string& path) {
 
 TEST_F(SimProcessTest, PtyServesAcrossCloseAndReopen) {
     m_sim = StartSim({"--pty"});
-    const auto line = m_sim->ReadLine(kLimit);
-    ASSERT_TRUE(line && line->rfind("pty /dev/", 0) == 0) << line.value_or("(none)");
-    const std::string path = line->substr(4);
+    const auto path = ReadSimulatorReadiness(*m_sim, kLimit).value_or("");
+    ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
     for (std::uint8_t id = 2; id < 5; ++id) {
         LineClient port(OpenPort(path));
         ASSERT_GE(port.Fd(), 0);
-        ASSERT_TRUE(port.Send(RequestLine(0x0A, id) + "\r"));
+        ASSERT_TRUE(port.Send(wire::Request(0x0A, id) + "\r"));
         const auto reply = port.Read(15);
         ASSERT_TRUE(reply) << "open " << int(id - 1);
-        EXPECT_EQ(simtest::ReplyBytes(*reply)[3], id);
+        EXPECT_EQ(wire::FromHex(*reply)[3], id);
     }
     EXPECT_EQ(m_sim->Stop(kLimit), 0);
 }
@@ -427,14 +407,14 @@ TEST_F(SimProcessTest, PtyAnswersNothingAfterResetUntilThePortIsClosed) {
         LineClient port(OpenPort(path));
         ASSERT_TRUE(port.Send("5A0A7D024B92\r"));
         EXPECT_EQ(port.Read(15), kResetReply);
-        ASSERT_TRUE(port.Send(RequestLine(0x06, 3) + "\r"));
+        ASSERT_TRUE(port.Send(wire::Request(0x06, 3) + "\r"));
         EXPECT_EQ(port.Read(1, milliseconds(300)), std::nullopt);
     }
     LineClient reopened(OpenPort(path));
-    ASSERT_TRUE(reopened.Send(RequestLine(0x06, 4) + "\r"));
+    ASSERT_TRUE(reopened.Send(wire::Request(0x06, 4) + "\r"));
     const auto clock = reopened.Read(45);
     ASSERT_TRUE(clock);
-    EXPECT_EQ(simtest::ReplyBytes(*clock)[3], 4);
+    EXPECT_EQ(wire::FromHex(*clock)[3], 4);
 }
 
 // Noise on the pty: counted in the log as it strikes and in a summary at exit.
@@ -465,9 +445,8 @@ bool Exclusive(const std::string& path) {
 // An ordinary user could not open the path again while it stays exclusive.
 TEST_F(SimProcessTest, PtyLeftInExclusiveUseIsReleasedWhenClosed) {
     m_sim = StartSim({"--pty"});
-    const auto line = m_sim->ReadLine(kLimit);
-    ASSERT_TRUE(line && line->rfind("pty /dev/", 0) == 0);
-    const std::string path = line->substr(4);
+    const auto path = ReadSimulatorReadiness(*m_sim, kLimit).value_or("");
+    ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
     {
         LineClient port(OpenPort(path));
         ASSERT_EQ(ioctl(port.Fd(), TIOCEXCL), 0);

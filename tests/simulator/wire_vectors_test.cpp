@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "device_model.h"
-#include "request_builder.h"
+#include "expected_image.h"
+#include "wire_check.h"
+#include "wire_text.h"
 
 namespace {
 
-using simtest::Bytes;
+using wire::Bytes;
 
 TEST(WireVectors, Crc16ArcCheckValue) {
     const std::string digits = "123456789";
@@ -33,7 +35,7 @@ TEST(WireVectors, FirstClearPageOfTheHeaderPage) {
     frame.push_back(0xD2);
     qelsim::DeviceModel device;
     device.Memory()[0x40000] = 0x12;
-    EXPECT_EQ(device.HandleRequest(qelsim::ToHexText(frame)), "5A987D020015E6\r");
+    EXPECT_EQ(device.HandleRequest(wire::Hex(frame)), "5A987D020015E6\r");
     EXPECT_EQ(device.Memory()[0x40000], 0xFF);
     const auto& request = device.Requests().back();
     EXPECT_EQ(request.address, 0x40000U);
@@ -42,9 +44,8 @@ TEST(WireVectors, FirstClearPageOfTheHeaderPage) {
 
 TEST(WireVectors, Crc16OfTheAbcImage) {
     qelsim::DeviceModel device;
-    device.HandleRequest(simtest::WritePageLine(2, 0x40000, simtest::AbcImage()));
-    const Bytes reply =
-        simtest::ReplyBytes(*device.HandleRequest(simtest::Crc16Line(3, 0x40000, 256)));
+    device.HandleRequest(wire::WritePageRequest(2, 0x40000, expected::AbcImage()));
+    const Bytes reply = wire::FromHex(*device.HandleRequest(wire::CrcRequest(3, 0x40000, 256)));
     ASSERT_EQ(reply.size(), 19U);
     EXPECT_EQ(reply[4], 0x00);                                 // status
     EXPECT_EQ(qelsim::ByteSum({reply.data() + 5, 12}), 0xA5);  // record adds up
@@ -53,8 +54,8 @@ TEST(WireVectors, Crc16OfTheAbcImage) {
 
 TEST(WireVectors, AbcImageBoots) {
     qelsim::DeviceModel device;
-    device.HandleRequest(simtest::WritePageLine(2, 0x40000, simtest::AbcImage()));
-    device.HandleRequest(simtest::RequestLine(0x0A, 3));
+    device.HandleRequest(wire::WritePageRequest(2, 0x40000, expected::AbcImage()));
+    device.HandleRequest(wire::Request(0x0A, 3));
     EXPECT_EQ(device.LastBootVerdict(), "boot ok");
 }
 

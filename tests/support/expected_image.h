@@ -1,26 +1,18 @@
 // What the device must hold after a download, worked out independently of the library: a small
 // Intel HEX reader and the application image layout (64-byte header, data, zero fill to whole
-// pages), with a bitwise CRC-16/ARC.
+// pages).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace expected {
+#include "wire_text.h"
 
-inline std::uint16_t Crc16Arc(const std::uint8_t* bytes, std::size_t length) {
-    unsigned crc = 0;
-    for (std::size_t i = 0; i < length; ++i) {
-        crc ^= bytes[i];
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-        }
-    }
-    return static_cast<std::uint16_t>(crc);
-}
+namespace expected {
 
 struct Firmware {
     std::vector<std::uint8_t> image = std::vector<std::uint8_t>(0x80000, 0xFF);
@@ -79,12 +71,26 @@ inline std::vector<std::uint8_t> ApplicationImage(const Firmware& firmware) {
         image[i] = magic[i];
         image[4 + i] = static_cast<std::uint8_t>(length >> (8 * i));
     }
-    const std::uint16_t dataCrc = Crc16Arc(image.data() + 64, length);
+    const std::uint16_t dataCrc = wire::Crc16Arc(image.data() + 64, length);
     image[8] = static_cast<std::uint8_t>(dataCrc);
     image[9] = static_cast<std::uint8_t>(dataCrc >> 8);
-    const std::uint16_t headerCrc = Crc16Arc(image.data(), 62);
+    const std::uint16_t headerCrc = wire::Crc16Arc(image.data(), 62);
     image[62] = static_cast<std::uint8_t>(headerCrc);
     image[63] = static_cast<std::uint8_t>(headerCrc >> 8);
+    return image;
+}
+
+// The worked example: the application image of the three data bytes "abc".
+inline std::vector<std::uint8_t> AbcImage() {
+    std::vector<std::uint8_t> image(256, 0x00);
+    const std::vector<std::uint8_t> head{0x5A, 0xFF, 0x00, 0xA5, 0x03,
+                                         0x00, 0x00, 0x00, 0x38, 0x97};
+    std::copy(head.begin(), head.end(), image.begin());
+    image[62] = 0x23;
+    image[63] = 0xFE;
+    image[64] = 'a';
+    image[65] = 'b';
+    image[66] = 'c';
     return image;
 }
 

@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include "case_name.h"
 #include "comms.h"
 #include "comms_port.h"
 #include "comms_test_access.h"
@@ -90,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(Settings, CommsWin32BadSettings,
                                            BadSettings{"UnknownParity", {0, 115200, 8, 3, 0, {}}},
                                            BadSettings{"OneAndAHalfStopBits",
                                                        {0, 115200, 8, 0, 1, {}}}),
-                         [](const auto& param) { return std::string(param.param.name); });
+                         CaseName());
 
 TEST(CommsWin32, MissingSettingsAreRefused) {
     CComms comms;
