@@ -1,11 +1,15 @@
-// The Winsock side of the platform socket helpers, against a listener on 127.0.0.1.
+// The Winsock side of the platform socket helpers and of the socket channel, against a peer on
+// 127.0.0.1.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "loopback_peer.h"
 #include "platform.h"
+#include "qel_codes.h"
 #include "sleep_recorder.h"
+#include "socket_channel.h"
 
 namespace {
 
@@ -14,39 +18,6 @@ using platform::SocketHandle;
 
 constexpr std::uint32_t kLoopback = 0x0100007F;  // 127.0.0.1 in network order
 constexpr int kWaitMs = 5000;
-
-// A listening socket on a free loopback port, closed with the test.
-class Listener {
-  public:
-    Listener() {
-        m_socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = kLoopback;
-        address.sin_port = 0;
-        ::bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(m_socket, 4);
-        int size = sizeof address;
-        ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &size);
-        m_port = ntohs(address.sin_port);
-    }
-    ~Listener() { Close(); }
-    Listener(const Listener&) = delete;
-    Listener& operator=(const Listener&) = delete;
-
-    std::uint16_t Port() const { return m_port; }
-    SocketHandle Accept() { return ::accept(m_socket, nullptr, nullptr); }
-    void Close() {
-        if (m_socket != INVALID_SOCKET) {
-            ::closesocket(m_socket);
-            m_socket = INVALID_SOCKET;
-        }
-    }
-
-  private:
-    SOCKET m_socket = INVALID_SOCKET;
-    std::uint16_t m_port = 0;
-};
 
 // Closes a socket handle when the test leaves.
 class Held {
@@ -69,11 +40,11 @@ bool StartConnect(SocketHandle socket, std::uint16_t port) {
 }
 
 TEST(WinsockHelpers, ANonBlockingConnectCompletesWithoutPendingError) {
-    Listener listener;
+    LoopbackPeer peer;
     Held client(platform::OpenTcpSocket());
     ASSERT_NE(client.Get(), kInvalidSocket);
 
-    ASSERT_TRUE(StartConnect(client.Get(), listener.Port()));
+    ASSERT_TRUE(StartConnect(client.Get(), peer.Port()));
     EXPECT_GT(platform::WaitForConnect(client.Get(), kWaitMs), 0);
     int error = -1;
     ASSERT_TRUE(platform::PendingSocketError(client.Get(), &error));
@@ -81,11 +52,7 @@ TEST(WinsockHelpers, ANonBlockingConnectCompletesWithoutPendingError) {
 }
 
 TEST(WinsockHelpers, ARefusedConnectEndsTheWaitWithAPendingError) {
-    std::uint16_t freePort = 0;
-    {
-        Listener listener;
-        freePort = listener.Port();
-    }
+    const auto freePort = static_cast<std::uint16_t>(UnusedLoopbackPort());
     Held client(platform::OpenTcpSocket());
     platform::SetSocketNonBlocking(client.Get(), true);
     if (platform::ConnectIPv4(client.Get(), kLoopback, freePort) != 0 &&
@@ -101,32 +68,33 @@ TEST(WinsockHelpers, ARefusedConnectEndsTheWaitWithAPendingError) {
 }
 
 TEST(WinsockHelpers, BytesTravelBothWaysAndTheWaitSeesThem) {
-    Listener listener;
+    LoopbackPeer peer;
     Held client(platform::OpenTcpSocket());
-    ASSERT_TRUE(StartConnect(client.Get(), listener.Port()));
+    ASSERT_TRUE(StartConnect(client.Get(), peer.Port()));
     ASSERT_GT(platform::WaitForConnect(client.Get(), kWaitMs), 0);
     platform::SetSocketNonBlocking(client.Get(), false);
     platform::SetSocketNoDelay(client.Get());
-    Held server(listener.Accept());
-    ASSERT_NE(server.Get(), kInvalidSocket);
+    ASSERT_TRUE(peer.Accept());
+    const SocketHandle server = peer.Connection();
 
-    EXPECT_EQ(platform::WaitReadable(server.Get(), 0), 0);
+    EXPECT_EQ(platform::WaitReadable(server, 0), 0);
     ASSERT_EQ(platform::SendBytes(client.Get(), "5A0A\r", 5), 5);
-    ASSERT_GT(platform::WaitReadable(server.Get(), kWaitMs), 0);
+    ASSERT_GT(platform::WaitReadable(server, kWaitMs), 0);
     char buffer[16] = {};
-    EXPECT_EQ(platform::ReceiveBytes(server.Get(), buffer, 3), 3);
+    EXPECT_EQ(platform::ReceiveBytes(server, buffer, 3), 3);
     EXPECT_EQ(std::string(buffer, 3), "5A0");
-    EXPECT_EQ(platform::ReceiveBytes(server.Get(), buffer, 16), 2);
+    EXPECT_EQ(platform::ReceiveBytes(server, buffer, 16), 2);
     EXPECT_EQ(std::string(buffer, 2), "A\r");
 }
 
 TEST(WinsockHelpers, APeerThatClosesIsReadableWithNothingToReceive) {
-    Listener listener;
+    LoopbackPeer peer;
     Held client(platform::OpenTcpSocket());
-    ASSERT_TRUE(StartConnect(client.Get(), listener.Port()));
+    ASSERT_TRUE(StartConnect(client.Get(), peer.Port()));
     ASSERT_GT(platform::WaitForConnect(client.Get(), kWaitMs), 0);
     platform::SetSocketNonBlocking(client.Get(), false);
-    platform::CloseSocketHandle(listener.Accept());
+    ASSERT_TRUE(peer.Accept());
+    peer.CloseConnection();
 
     ASSERT_GT(platform::WaitReadable(client.Get(), kWaitMs), 0);
     char buffer[4];
@@ -134,11 +102,11 @@ TEST(WinsockHelpers, APeerThatClosesIsReadableWithNothingToReceive) {
 }
 
 TEST(WinsockHelpers, AFullSendBufferIsReportedAsTheRetriedCondition) {
-    Listener listener;
+    LoopbackPeer peer;
     Held client(platform::OpenTcpSocket());
-    ASSERT_TRUE(StartConnect(client.Get(), listener.Port()));
+    ASSERT_TRUE(StartConnect(client.Get(), peer.Port()));
     ASSERT_GT(platform::WaitForConnect(client.Get(), kWaitMs), 0);
-    Held server(listener.Accept());  // accepted, never read
+    ASSERT_TRUE(peer.Accept());  // accepted, never read
 
     const std::vector<char> piece(64 * 1024, 'A');
     int result = 0;
@@ -179,6 +147,30 @@ TEST(WinsockHelpers, AddressesResolveAndParse) {
 
     EXPECT_EQ(platform::ParseIPv4("127.0.0.1"), kLoopback);
     EXPECT_EQ(platform::ParseIPv4("127.0.0.x"), INADDR_NONE);
+}
+
+// A caller that never starts Winsock (the program around these tests does) still connects: each
+// channel object starts the socket library for itself and ends that start when it goes.
+TEST(SocketChannelWinsock, StartsTheSocketLibraryItselfAndEndsItsStart) {
+    int callersStarts = 0;
+    while (WSACleanup() == 0) {
+        ++callersStarts;
+    }
+    {
+        SocketChannel channel;
+        LoopbackPeer peer;  // needs the start that the channel made
+        _socket_open_params params{peer.Port(), 5000, "127.0.0.1"};
+        EXPECT_EQ(channel.Open(&params), qel::kOk);
+        EXPECT_TRUE(peer.Accept());
+        channel.Close();
+    }
+    const SOCKET probe = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    EXPECT_EQ(probe, INVALID_SOCKET);
+    EXPECT_EQ(WSAGetLastError(), WSANOTINITIALISED);
+    for (int i = 0; i < callersStarts; ++i) {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+    }
 }
 
 TEST(WindowsSleep, GoesThroughTheReplacement) {
