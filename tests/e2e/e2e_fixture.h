@@ -27,6 +27,16 @@ struct ProgramRun {
     std::string output;
 };
 
+// Runs a program to its end (or kills it at the limit) and keeps what it printed.
+inline ProgramRun RunProgram(const std::string& path, const std::vector<std::string>& arguments,
+                             std::chrono::seconds limit) {
+    ChildProcess program(path, arguments);
+    ProgramRun run;
+    run.exitStatus = program.Wait(limit);
+    run.output = program.Output();
+    return run;
+}
+
 class EndToEnd : public ::testing::Test {
   protected:
     void TearDown() override { m_simulator.reset(); }
@@ -50,11 +60,7 @@ class EndToEnd : public ::testing::Test {
 
     static ProgramRun RunOrvane(const std::vector<std::string>& arguments,
                                 std::chrono::seconds limit = 120s) {
-        ChildProcess program(ORVANE_PATH, arguments);
-        ProgramRun run;
-        run.exitStatus = program.Wait(limit);
-        run.output = program.Output();
-        return run;
+        return RunProgram(ORVANE_PATH, arguments, limit);
     }
 
     ProgramRun DownloadOverTcp(const std::string& port, const std::string& file,

@@ -105,22 +105,6 @@ TEST(Exchange, ReportsConversionAndCheckFailures) {
     EXPECT_EQ(access.BareExchange(0x0A, reply, kResetReplyBytes, false), qel::kErrReplyCrc);
 }
 
-TEST(Exchange, NotifiesTheWindowBeforeSendingAndAfterTheReply) {
-    FakeChannel channel;
-    channel.QueueReply("5A8A7D02006DE3\r");
-    TraceRecorder window;
-    QelProtocol protocol(&channel, 1, 1, window.Window());
-    QelProtocolTestAccess access(protocol);
-    unsigned char reply[8];
-    ASSERT_EQ(access.BareExchange(0x0A, reply, kResetReplyBytes, true), 0);
-    ASSERT_EQ(window.Received().size(), 2u);
-    EXPECT_EQ(window.Received()[0].message, 0x401u);
-    EXPECT_EQ(window.Received()[0].wParam, 0xC000Au);
-    EXPECT_EQ(window.Received()[0].text, "5A0A7D024B92");
-    EXPECT_EQ(window.Received()[1].wParam, 0x8Au);
-    EXPECT_EQ(window.Received()[1].text, "5A8A7D02006DE3\r");
-}
-
 TEST(Exchange, AFailedReadSuppressesTheReplyNotification) {
     FakeChannel channel;
     TraceRecorder window;

@@ -34,6 +34,7 @@ TEST(Reset, ReportsARefusalAndPassesOtherFailuresOn) {
     EXPECT_EQ(protocol.Reset(), FakeChannel::kSilentCode);
 }
 
+// Every exchange notifies the window before sending and after the reply.
 TEST(Reset, NotifiesTheWindowOfRequestAndReply) {
     FakeChannel channel;
     channel.QueueReply("5A8A7D02006DE3\r");
@@ -41,6 +42,7 @@ TEST(Reset, NotifiesTheWindowOfRequestAndReply) {
     QelProtocol protocol(&channel, 1, 1, window.Window());
     EXPECT_EQ(protocol.Reset(), 0);
     ASSERT_EQ(window.Received().size(), 2u);
+    EXPECT_EQ(window.Received()[0].message, 0x401u);
     EXPECT_EQ(window.Received()[0].wParam, 0xC000Au);
     EXPECT_EQ(window.Received()[0].text, "5A0A7D024B92");
     EXPECT_EQ(window.Received()[1].wParam, 0x8Au);

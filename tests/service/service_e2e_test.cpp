@@ -5,11 +5,7 @@ namespace e2e {
 namespace {
 
 ProgramRun RunService(const std::vector<std::string>& arguments) {
-    ChildProcess program(QEL_SERVICE_PATH, arguments);
-    ProgramRun run;
-    run.exitStatus = program.Wait(60s);
-    run.output = program.Output();
-    return run;
+    return RunProgram(QEL_SERVICE_PATH, arguments, 60s);
 }
 
 TEST_F(EndToEnd, ServiceReadsBackWhatOrvaneWroteAndTheCrc16Matches) {

@@ -2,6 +2,7 @@
 // device model and comes back.
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 #include "expected_image.h"
@@ -11,58 +12,52 @@
 
 namespace {
 
-// A firmware image holding "abc" at 0x3000, prepared for the upgrade.
-void PrepareAbc(QelProtocol& protocol) {
-    std::vector<char> image(0x80000, static_cast<char>(0xFF));
-    image[0x3000] = 'a';
-    image[0x3001] = 'b';
-    image[0x3002] = 'c';
-    ASSERT_EQ(protocol.PrepareDataBuffer(image.data(), 0x3000, 0x3003), 0);
-}
+// The upgrade of the image of "abc" at 0x3000 into a device with the given faults, with pauses
+// recorded instead of slept.
+struct AbcUpgrade {
+    AbcUpgrade(qelsim::DeviceOptions options, int verifyMethod, int runMode)
+        : device(std::move(options)), protocol(&channel, verifyMethod, runMode, nullptr) {
+        std::vector<char> firmware(0x80000, static_cast<char>(0xFF));
+        firmware[0x3000] = 'a';
+        firmware[0x3001] = 'b';
+        firmware[0x3002] = 'c';
+        EXPECT_EQ(protocol.PrepareDataBuffer(firmware.data(), 0x3000, 0x3003), 0);
+        protocol.ResetUpgrade();
+    }
+    std::vector<std::uint8_t> ImageInDevice() const {
+        const auto start = device.Memory().begin() + 0x40000;
+        return {start, start + 256};
+    }
 
-std::vector<std::uint8_t> ImageInDevice(qelsim::DeviceModel& device) {
-    const auto start = device.Memory().begin() + 0x40000;
-    return {start, start + 256};
-}
-
-TEST(SimChannel, FullUpgradeStoresTheImageAndItBoots) {
     SleepRecorder sleeps;
     qelsim::DeviceModel device;
-    SimChannel channel(device);
-    QelProtocol protocol(&channel, 2, 1, nullptr);
-    PrepareAbc(protocol);
-    protocol.ResetUpgrade();
-    EXPECT_EQ(protocol.Execute(), 0);
-    EXPECT_EQ(ImageInDevice(device), expected::AbcImage());
-    EXPECT_EQ(device.LastBootVerdict(), "boot ok");
-    EXPECT_EQ(device.ResetCount(), 1U);
+    SimChannel channel{device};
+    QelProtocol protocol;
+};
+
+TEST(SimChannel, FullUpgradeStoresTheImageAndItBoots) {
+    AbcUpgrade upgrade({}, 2, 1);
+    EXPECT_EQ(upgrade.protocol.Execute(), 0);
+    EXPECT_EQ(upgrade.ImageInDevice(), expected::AbcImage());
+    EXPECT_EQ(upgrade.device.LastBootVerdict(), "boot ok");
+    EXPECT_EQ(upgrade.device.ResetCount(), 1U);
 }
 
 TEST(SimChannel, LyingDeviceFailsTheCrcVerification) {
-    SleepRecorder sleeps;
     qelsim::DeviceOptions options;
     options.lieAboutCrc16 = true;
-    qelsim::DeviceModel device(options);
-    SimChannel channel(device);
-    QelProtocol protocol(&channel, 1, 1, nullptr);
-    PrepareAbc(protocol);
-    protocol.ResetUpgrade();
-    EXPECT_EQ(protocol.Execute(), 5008);
-    EXPECT_EQ(device.ResetCount(), 0U);
+    AbcUpgrade upgrade(options, 1, 1);
+    EXPECT_EQ(upgrade.protocol.Execute(), 5008);
+    EXPECT_EQ(upgrade.device.ResetCount(), 0U);
 }
 
 TEST(SimChannel, BlindModeWaitsForADeviceThatIsSilentAfterItsReset) {
-    SleepRecorder sleeps;
     qelsim::DeviceOptions options;
     options.silentRequestsAfterReset = 3;
-    qelsim::DeviceModel device(options);
-    SimChannel channel(device);
-    QelProtocol protocol(&channel, 1, 5, nullptr);
-    PrepareAbc(protocol);
-    protocol.ResetUpgrade();
-    EXPECT_EQ(protocol.Execute(), 0);
+    AbcUpgrade upgrade(options, 1, 5);
+    EXPECT_EQ(upgrade.protocol.Execute(), 0);
     EXPECT_EQ(SleepRecorder::Pauses(), (std::vector<unsigned long>{10000, 60000, 60000, 60000}));
-    EXPECT_EQ(device.LastBootVerdict(), "boot ok");
+    EXPECT_EQ(upgrade.device.LastBootVerdict(), "boot ok");
 }
 
 TEST(SimChannel, ResetExchangeWithTheEngine) {
