@@ -8,7 +8,7 @@
 #include "qel_export.h"
 
 class QEL_API SerialChannel : public ICommChannel {
-public:
+  public:
     SerialChannel();
     // Opens devicePath (e.g. /dev/ttyUSB0, or COM10 on Windows) instead of the port named by the
     // open-parameter record; the record's port is still printed and passed on.
@@ -24,7 +24,7 @@ public:
     int Write(char* data, int length) override;
     int Read(char* buffer, int length) override;
 
-private:
+  private:
     friend class SerialChannelTestAccess;
     int ClearBuffers(CComms& comms);
 

@@ -10,7 +10,7 @@
 #include "comm_channel.h"
 
 class FakeChannel : public ICommChannel {
-public:
+  public:
     struct Call {
         enum Kind { kOpen, kClose, kWrite, kRead } kind;
         std::string data;  // what was written, or what a Read delivered
@@ -31,8 +31,8 @@ public:
     }
     void Close() override { m_calls.push_back({Call::kClose, {}, 0}); }
     int Write(char* data, int length) override {
-        m_calls.push_back({Call::kWrite, std::string(data, static_cast<std::size_t>(length)),
-                           length});
+        m_calls.push_back(
+            {Call::kWrite, std::string(data, static_cast<std::size_t>(length)), length});
         const int index = m_writes++;
         for (const auto& failure : m_writeFailures) {
             if (failure.first == index) {
@@ -84,7 +84,7 @@ public:
 
     static constexpr int kSilentCode = 5021;
 
-private:
+  private:
     std::string m_incoming;
     std::size_t m_consumed = 0;
     std::vector<std::pair<std::size_t, int>> m_readFailures;

@@ -4,7 +4,7 @@
 #include "qel_protocol.h"
 
 class QelProtocolTestAccess {
-public:
+  public:
     explicit QelProtocolTestAccess(QelProtocol& protocol) : m_protocol(protocol) {}
 
     std::uint8_t GenMsgId() { return m_protocol.GenMsgId(); }
@@ -41,6 +41,6 @@ public:
     std::int32_t RunMode() const { return m_protocol.m_runMode; }
     HWND Window() const { return m_protocol.m_hwnd; }
 
-private:
+  private:
     QelProtocol& m_protocol;
 };
