@@ -1,23 +1,15 @@
-#include <algorithm>
 #include <vector>
 
 #include "binary_file.h"
 #include "crc16_arc.h"
+#include "memory_range.h"
 #include "service_commands.h"
 
 namespace service {
 namespace {
 
-std::uint32_t BlockCount(std::uint32_t size) {
-    return (size + kBlockBytes - 1) / kBlockBytes;
-}
-
-std::uint32_t BlockAddress(const ServiceRequest& request, std::uint32_t block) {
-    return request.address + block * kBlockBytes;
-}
-
-void ShowBlock(Report& report, std::uint32_t block, std::uint32_t blocks) {
-    report.Progress(Format("\rBlock %u of %u", block + 1, blocks));
+void ShowBlock(void* context, std::uint32_t block, std::uint32_t blocks) {
+    static_cast<Report*>(context)->Progress(Format("\rBlock %u of %u", block + 1, blocks));
 }
 
 void AddRange(Report& report, const ServiceRequest& request) {
@@ -25,24 +17,20 @@ void AddRange(Report& report, const ServiceRequest& request) {
     report.Add("size", "Size", std::uint64_t{request.size});
 }
 
-Outcome BlockFailure(int result, const char* verb, std::uint32_t address) {
-    return Outcome::Device(result, Format("Cannot %s the block at 0x%08X.", verb, address));
+Outcome BlockFailure(const qel::RangeResult& result) {
+    return Outcome::Device(result.code,
+                           Format("Cannot %s the block at 0x%08X.",
+                                  result.whileReading ? "read" : "write", result.blockAddress));
 }
 
 Outcome ReadRange(QelProtocol& protocol, const ServiceRequest& request, Report& report) {
-    const std::uint32_t blocks = BlockCount(request.size);
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(blocks) * kBlockBytes);
+    std::vector<std::uint8_t> bytes(request.size);
     report.Progress(Format("\nReading %u bytes from 0x%08X...\n", request.size, request.address));
-    for (std::uint32_t block = 0; block < blocks; ++block) {
-        const std::uint32_t address = BlockAddress(request, block);
-        const int result =
-            protocol.ReadMemory(static_cast<int>(address), bytes.data() + block * kBlockBytes);
-        if (result != qel::kOk) {
-            return BlockFailure(result, "read", address);
-        }
-        ShowBlock(report, block, blocks);
+    const qel::RangeResult result = qel::ReadMemoryRange(protocol, request.address, bytes.data(),
+                                                         request.size, {&ShowBlock, &report});
+    if (result.code != qel::kOk) {
+        return BlockFailure(result);
     }
-    bytes.resize(request.size);
     AddRange(report, request);
     report.Add("file", "File", request.file);
     // The file is written only once the whole range has arrived, never in part.
@@ -52,39 +40,12 @@ Outcome ReadRange(QelProtocol& protocol, const ServiceRequest& request, Report& 
     return Outcome::Ok();
 }
 
-// The last block of a file that ends inside it: the device's own bytes fill the rest, so that
-// writing the file changes nothing beyond it.
-int FillPartialBlock(QelProtocol& protocol, std::uint32_t address, const std::uint8_t* tail,
-                     std::size_t tailBytes, std::uint8_t* block) {
-    const int result = protocol.ReadMemory(static_cast<int>(address), block);
-    if (result == qel::kOk) {
-        std::copy(tail, tail + tailBytes, block);
-    }
-    return result;
-}
-
 Outcome WriteRange(QelProtocol& protocol, const ServiceRequest& request, Report& report) {
-    const std::uint32_t blocks = BlockCount(request.size);
     report.Progress(Format("\nWriting %u bytes to 0x%08X...\n", request.size, request.address));
-    for (std::uint32_t block = 0; block < blocks; ++block) {
-        const std::uint32_t address = BlockAddress(request, block);
-        const std::size_t offset = static_cast<std::size_t>(block) * kBlockBytes;
-        const std::size_t inFile = std::min<std::size_t>(kBlockBytes, request.size - offset);
-        std::uint8_t data[kBlockBytes];
-        if (inFile < kBlockBytes) {
-            const int result =
-                FillPartialBlock(protocol, address, request.bytes.data() + offset, inFile, data);
-            if (result != qel::kOk) {
-                return BlockFailure(result, "read", address);
-            }
-        } else {
-            std::copy_n(request.bytes.data() + offset, kBlockBytes, data);
-        }
-        const int result = protocol.WriteMemory(static_cast<int>(address), data);
-        if (result != qel::kOk) {
-            return BlockFailure(result, "write", address);
-        }
-        ShowBlock(report, block, blocks);
+    const qel::RangeResult result = qel::WriteMemoryRange(
+        protocol, request.address, request.bytes.data(), request.size, {&ShowBlock, &report});
+    if (result.code != qel::kOk) {
+        return BlockFailure(result);
     }
     AddRange(report, request);
     report.Add("file", "File", request.file);

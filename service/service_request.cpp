@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "input_file.h"
+#include "memory_range.h"
 #include "number_text.h"
 #include "qel_records.h"
 
@@ -66,8 +67,7 @@ std::string CheckRange(const ServiceRequest& request) {
     if (request.size == 0 || request.size > kMaxRangeBytes) {
         return "Size must be 1 to " + std::to_string(kMaxRangeBytes) + " bytes.";
     }
-    const std::uint64_t blocks = (request.size + kBlockBytes - 1) / kBlockBytes;
-    if (request.address + blocks * kBlockBytes - 1 > UINT32_MAX) {
+    if (!qel::RangeFitsAddressSpace(request.address, request.size)) {
         return "The range runs past the end of the address space.";
     }
     return {};

@@ -45,6 +45,5 @@ std::vector<std::string> CommandSynopses();
 
 // Memory ranges are at most this long, so that a mistyped size cannot exhaust the PC.
 inline constexpr std::uint32_t kMaxRangeBytes = 0x1000000;
-inline constexpr std::uint32_t kBlockBytes = 256;
 
 }  // namespace service

@@ -1,0 +1,2 @@
+/* qel.h compiles as C89 too; the test program itself is C99. */
+#include "qel.h"
