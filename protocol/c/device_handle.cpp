@@ -14,10 +14,18 @@ qel_device::~qel_device() {
     Channel().Close();
 }
 
+// get_if rather than visit: a handle always holds one of the two, and nothing of std::variant's
+// exceptions need leave the library.
 ICommChannel& qel_device::Channel() {
-    return std::visit([](auto& held) -> ICommChannel& { return held.channel; }, link);
+    if (auto* tcp = std::get_if<qel::c::TcpLink>(&link)) {
+        return tcp->channel;
+    }
+    return std::get_if<qel::c::SerialLink>(&link)->channel;
 }
 
 void* qel_device::OpenRecord() {
-    return std::visit([](auto& held) -> void* { return &held.params; }, link);
+    if (auto* tcp = std::get_if<qel::c::TcpLink>(&link)) {
+        return &tcp->params;
+    }
+    return &std::get_if<qel::c::SerialLink>(&link)->params;
 }
