@@ -1,8 +1,7 @@
 """The Python package against qel-sim, started for each test on a free loopback port (or a
-pseudo-terminal) and always ended. ctest sets QEL_LIBRARY, QEL_SIM and QEL_EXAMPLES."""
+pseudo-terminal) and always ended. ctest sets PYTHONPATH, QEL_LIBRARY and QEL_SIM."""
 
 import os
-import selectors
 import subprocess
 import sys
 from pathlib import Path
@@ -11,42 +10,18 @@ import pytest
 
 import qel
 
+ROOT = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(ROOT / "scripts"))
+from qeltools import Simulator, crc16  # noqa: E402  (the scripts' shared helpers)
+
 SIM = os.environ.get("QEL_SIM", "qel-sim")
-EXAMPLES = Path(os.environ.get("QEL_EXAMPLES", Path(__file__).parents[2] / "examples"))
-
-
-def crc16_arc(data):
-    crc = 0
-    for byte in data:
-        crc ^= byte
-        for _ in range(8):
-            crc = (crc >> 1) ^ 0xA001 if crc & 1 else crc >> 1
-    return crc
-
-
-def start_simulator(*options, limit=10):
-    """qel-sim with options and what its first line names (port or pty path)."""
-    process = subprocess.Popen([SIM, *options], stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
-    with selectors.DefaultSelector() as selector:
-        selector.register(process.stdout, selectors.EVENT_READ)
-        line = process.stdout.readline().decode() if selector.select(limit) else ""
-    if not line:
-        stop_simulator(process)
-        pytest.fail("qel-sim %s printed no readiness line" % " ".join(options))
-    return process, line.split()[-1].rsplit(":", 1)[-1]
-
-
-def stop_simulator(process):
-    process.kill()
-    process.wait(timeout=10)
-    process.stdout.close()
+EXAMPLES = ROOT / "examples"
 
 
 @pytest.fixture
 def simulator():
-    process, port = start_simulator("--tcp", "0")
-    yield int(port)
-    stop_simulator(process)
+    with Simulator(SIM, "--tcp", 0) as simulator:
+        yield int(simulator.port)
 
 
 @pytest.fixture
@@ -73,7 +48,7 @@ def test_memory_of_odd_size_and_address_with_its_crc16(device):
     device.write_memory(address, background)
     device.write_memory(address, pattern)
     assert device.read_memory(address, 317) == pattern + background[301:]
-    assert device.crc16(address, 301) == crc16_arc(pattern)
+    assert device.crc16(address, 301) == crc16(pattern)
 
 
 def test_raw_data_data_and_reset(device):
@@ -103,21 +78,17 @@ def test_failures_raise_qel_error_with_code_and_meaning(device, call, code):
 
 
 def test_refused_connection_gives_5020():
-    process, port = start_simulator("--tcp", "0")
-    stop_simulator(process)
+    with Simulator(SIM, "--tcp", 0) as simulator:
+        pass  # nobody listens on its port any more
     with pytest.raises(qel.QelError) as raised:
-        qel.Device.tcp("127.0.0.1", int(port))
+        qel.Device.tcp("127.0.0.1", int(simulator.port))
     assert raised.value.code == 5020
 
 
 @pytest.mark.skipif(sys.platform == "win32", reason="qel-sim serves a pseudo-terminal on POSIX")
 def test_serial_device_path():
-    process, path = start_simulator("--pty")
-    try:
-        with qel.Device.serial(path) as device:
-            assert device.read_config().startswith(b"QEL-SIM")
-    finally:
-        stop_simulator(process)
+    with Simulator(SIM, "--pty") as simulator, qel.Device.serial(simulator.pty) as device:
+        assert device.read_config().startswith(b"QEL-SIM")
 
 
 def test_read_file(tmp_path):
