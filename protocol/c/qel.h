@@ -91,7 +91,8 @@ QEL_API int32_t qel_reset(qel_device* device);
 /* Loads an Intel HEX file into a new image of QEL_IMAGE_BYTES (0xFF where the file has no data),
  * as HL_ReadFile does: 0 with *image, *first (lowest stored address) and *end (highest stored
  * end, exclusive); -1 for an empty path or a null output; 2103 when the file does not load or
- * holds no data (*image is then null). Release the image with qel_free_image. */
+ * holds no data (*image is then null). Release the image with qel_free_image. The loader keeps
+ * state of its own while it reads: one load at a time in a process. */
 QEL_API int32_t qel_read_file(const char* path, uint8_t** image, int32_t* first, int32_t* end);
 
 /* Releases an image of qel_read_file; does nothing for null. */
