@@ -19,6 +19,13 @@ void* OpenParams::Record() {
                                        : static_cast<void*>(&m_serial);
 }
 
+std::string ConnectingLine(const ChannelSettings& settings) {
+    if (settings.kind == ChannelKind::kTcp) {
+        return "\nConnecting " + settings.address + ":" + std::to_string(settings.port) + "...";
+    }
+    return "\nConnecting COM" + std::to_string(settings.port) + " ...";
+}
+
 // A lambda rather than WSAStartup itself: the system's has its own calling convention on
 // 32-bit Windows.
 SocketLibraryStarter SystemSocketLibraryStarter() {

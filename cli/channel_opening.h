@@ -2,6 +2,8 @@
 // and, for TCP, the socket library started first.
 #pragma once
 
+#include <string>
+
 #include "channel_options.h"
 #include "comm_channel.h"
 #include "platform.h"
@@ -24,6 +26,10 @@ class OpenParams {
     _serial_open_params m_serial{};
     _socket_open_params m_socket{};
 };
+
+// The line that a download reports before every open: "\nConnecting 192.168.1.10:262..." for TCP,
+// "\nConnecting COM1 ..." for a serial port.
+std::string ConnectingLine(const ChannelSettings& settings);
 
 // As WSAStartup.
 using SocketLibraryStarter = int (*)(unsigned short version, WSADATA* data);

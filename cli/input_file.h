@@ -8,29 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "input_kind.h"
+
 namespace cli {
 
-enum class InputKind {
-    kMissing,  // also when it cannot be told: opening it then says why
-    kRegularFile,
-    kCharacterDevice,
-    kDirectory,
-    kNamedPipe,
-    kSocket,
-    kBlockDevice,
-    kOther,
-};
-
-// What lies at path, after symbolic links.
-InputKind KindOfInput(const std::string& path);
-
-// Regular files and character devices (/dev/null, a serial port's recording); an endless device
-// is bounded by the reader.
-bool IsReadableKind(InputKind kind);
-
-// Why a path of an unreadable kind is refused, to follow the path in a message: "is a named pipe
-// (FIFO); only regular files and character devices can be read".
-std::string NotReadableReason(InputKind kind);
+// The kinds of input and their checks are the library's, which refuses the same files.
+using qel::InputKind;
+using qel::IsReadableKind;
+using qel::KindOfInput;
+using qel::NotReadableReason;
 
 struct BoundedInput {
     enum class Status { kRead, kNotReadable, kCannotRead };

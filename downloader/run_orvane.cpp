@@ -1,7 +1,6 @@
 #include "run_orvane.h"
 
 #include "download_driver.h"
-#include "exit_status.h"
 #include "help_request.h"
 #include "option_parser.h"
 #include "option_validation.h"
@@ -16,16 +15,16 @@ int RunOrvane(int argc, const char* const* argv, const DownloadServices& service
     const std::vector<std::string> arguments = cli::ArgumentList(argc, argv);
     if (cli::WantsUsage(arguments)) {
         PrintUsage();
-        return kExitSuccess;
+        return QEL_EXIT_SUCCESS;
     }
     const cli::ParsedOptions options = ParseOptions(arguments);
     if (options.Given(kListPortsOption.name)) {
         PrintPortList(services.listPorts());
-        return kExitSuccess;
+        return QEL_EXIT_SUCCESS;
     }
     RunSettings settings;
     if (!ValidateOptions(options, settings)) {
-        return kExitFailedBeforeRun;
+        return QEL_EXIT_BEFORE_RUN;
     }
     return RunDownload(settings, services);
 }

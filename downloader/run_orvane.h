@@ -5,7 +5,7 @@
 
 namespace orvane {
 
-// Returns the exit status (exit_status.h).
+// Returns the exit status (qel_exit_status of qel_event.h).
 int RunOrvane(int argc, const char* const* argv, const DownloadServices& services);
 
 }  // namespace orvane

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "channel_options.h"
-#include "qel_protocol_settings.h"
+#include "qel_download.h"
 
 namespace orvane {
 
@@ -16,11 +16,11 @@ using qel::kRunModeWriteOnly;
 using qel::kVerifyMethodCrc16;
 using qel::kVerifyMethodFull;
 
-struct RunSettings {
+// The download's own settings (verify method, run mode, attempts, pause) and what the program
+// needs to set it up.
+struct RunSettings : qel::DownloadSettings {
     cli::ChannelSettings channel;
     std::string filePath;  // the HEX file, as typed; at most 511 characters
-    int verifyMethod = kVerifyMethodCrc16;
-    int runMode = kRunModeAll;
 };
 
 }  // namespace orvane

@@ -50,11 +50,19 @@ inline constexpr int kErrNoImage = 5028;           // no application image prepa
 inline constexpr int kErrArgument = 5029;          // a null pointer or a value out of range
 inline constexpr int kErrBufferSize = 5030;        // a buffer of the wrong size for the data
 inline constexpr int kErrInternal = 5031;          // the call failed inside (out of memory)
+inline constexpr int kErrImageBelowFloor = 5032;   // the file's data starts below 0x3000
+inline constexpr int kErrCancelled = 5033;         // the caller's cancel flag stopped the work
 inline constexpr int kErrHexArguments = -1;        // HL_ReadFile: empty name or null output
 inline constexpr int kErrHexLoad = 2103;           // file cannot be loaded or holds no data
 inline constexpr int kErrSerialNotReady = 2143;    // serial port did not come up
 inline constexpr int kErrPurgeReceive = 2176;      // emptying the receive buffer failed
 inline constexpr int kErrPurgeTransmit = 2181;     // emptying the transmit buffer failed
+
+// The two results by which the device is found to hold a wrong image; sending it again would not
+// change them.
+constexpr bool IsWrongImage(int code) {
+    return code == kErrImageCrcMismatch || code == kErrImageCorrupted;
+}
 
 // A short English text for a result code of the library or of the serial library; never null.
 QEL_API const char* ResultCodeText(int code);

@@ -41,6 +41,8 @@ constexpr CodeText kTexts[] = {
     {kErrArgument, "a null argument, or an address range past the end of the address space"},
     {kErrBufferSize, "a buffer too small for the data, or a block of the wrong size"},
     {kErrInternal, "the library could not finish the call (out of memory)"},
+    {kErrImageBelowFloor, "the file's data starts below 0x3000, in the loader's area"},
+    {kErrCancelled, "the work was cancelled by its caller"},
     {kErrHexArguments, "empty file name or missing output argument"},
     {kErrHexLoad, "the file cannot be loaded or holds no data"},
     {kErrSerialNotReady, "the serial port did not come up"},

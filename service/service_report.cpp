@@ -77,7 +77,7 @@ void Report::FinishForPerson(const Outcome& outcome) {
     }
     if (outcome.exitStatus == kExitOk) {
         text += "\nDone.\n";
-    } else if (outcome.exitStatus == kExitFailed && outcome.result != 0) {
+    } else if (outcome.result != 0) {
         text += Format("\nERROR: %s ec=%d (%s)\n", outcome.failure.c_str(), outcome.result,
                        qel::ResultCodeText(outcome.result));
     } else {

@@ -7,13 +7,15 @@
 #include <variant>
 #include <vector>
 
+#include "qel_codes.h"
+#include "qel_event.h"
 #include "service_printer.h"
 
 namespace service {
 
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitUsage = 1;   // bad command line or a local file that cannot be used
-inline constexpr int kExitFailed = 2;  // the device command failed, or its CRC16 did not match
+// Exit statuses from the table that Orvane uses too.
+inline constexpr int kExitOk = QEL_EXIT_SUCCESS;
+inline constexpr int kExitUsage = QEL_EXIT_BEFORE_RUN;  // bad command line, or an unusable file
 
 // How a command ended: success, a local problem, or a result code of the library.
 struct Outcome {
@@ -23,8 +25,12 @@ struct Outcome {
 
     static Outcome Ok() { return {}; }
     static Outcome Local(std::string what) { return {kExitUsage, 0, std::move(what)}; }
+    // A failed device command gives 2; a CRC16 that differs from the file's, like a wrong image
+    // that Orvane finds, gives 3.
     static Outcome Device(int result, std::string what) {
-        return {kExitFailed, result, std::move(what)};
+        const int failure =
+            qel::IsWrongImage(result) ? QEL_FAILURE_WRONG_IMAGE : QEL_FAILURE_EXCHANGE;
+        return {qel_exit_status_of(failure), result, std::move(what)};
     }
 };
 

@@ -1,7 +1,7 @@
 #include "serial_channel.h"
 
+#include "event_emitter.h"
 #include "qel_codes.h"
-#include "qel_print.h"
 
 namespace {
 
@@ -18,17 +18,20 @@ SerialChannel::SerialChannel(const char* devicePath) {
 
 // Moves copy as well: the moved-from channel keeps its port.
 SerialChannel::SerialChannel(const SerialChannel& other)
-    : ICommChannel(other), m_comms(other.m_comms) {}
+    : ICommChannel(other), m_comms(other.m_comms), m_eventSink(other.m_eventSink) {}
 
-SerialChannel::SerialChannel(SerialChannel&& other) : ICommChannel(other), m_comms(other.m_comms) {}
+SerialChannel::SerialChannel(SerialChannel&& other)
+    : ICommChannel(other), m_comms(other.m_comms), m_eventSink(other.m_eventSink) {}
 
 SerialChannel& SerialChannel::operator=(const SerialChannel& other) {
     m_comms = other.m_comms;
+    m_eventSink = other.m_eventSink;
     return *this;
 }
 
 SerialChannel& SerialChannel::operator=(SerialChannel&& other) {
     m_comms = other.m_comms;
+    m_eventSink = other.m_eventSink;
     return *this;
 }
 
@@ -39,7 +42,9 @@ int SerialChannel::Open(void* params) {
         return m_comms.SetCommPort(nullptr);  // the serial library's own code for no settings
     }
     const auto* record = static_cast<const _serial_open_params*>(params);
-    qel::Print("\nInitialize communication port (COM%d, %d)...", record->port, kBaudRate);
+    qel::EventEmitter(m_eventSink)
+        .Emit({.phase = QEL_PHASE_OPEN}, "\nInitialize communication port (COM%d, %d)...",
+              record->port, kBaudRate);
     comm_settings settings{};
     // Wide arithmetic: no record value can overflow on the way to the zero-based index.
     settings.port = static_cast<std::int32_t>(static_cast<std::int64_t>(record->port) - 1);
@@ -67,6 +72,10 @@ int SerialChannel::Write(char* data, int length) {
 int SerialChannel::Read(char* buffer, int length) {
     return m_comms.Read(reinterpret_cast<unsigned char*>(buffer),
                         static_cast<unsigned long>(length));
+}
+
+void SerialChannel::SetEventSink(qel::EventSink* sink) {
+    m_eventSink = sink;
 }
 
 int SerialChannel::ClearBuffers(CComms& comms) {

@@ -5,6 +5,7 @@
 
 #include "comm_channel.h"
 #include "comms.h"
+#include "event_sink.h"
 #include "qel_export.h"
 
 class QEL_API SerialChannel : public ICommChannel {
@@ -24,9 +25,14 @@ class QEL_API SerialChannel : public ICommChannel {
     int Write(char* data, int length) override;
     int Read(char* buffer, int length) override;
 
+    // Where Open reports the port it initialises (an info event, phase OPEN); null restores the
+    // default sink, which prints it. The sink is not owned.
+    void SetEventSink(qel::EventSink* sink);
+
   private:
     friend class SerialChannelTestAccess;
     int ClearBuffers(CComms& comms);
 
     CComms m_comms;
+    qel::EventSink* m_eventSink = nullptr;
 };

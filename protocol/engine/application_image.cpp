@@ -4,8 +4,8 @@
 #include <new>
 
 #include "application_layout.h"
+#include "event_emitter.h"
 #include "frame_codec.h"
-#include "qel_print.h"
 #include "qel_protocol.h"
 
 namespace {
@@ -59,10 +59,12 @@ int QelProtocol::PrepareDataBuffer(char* image, int first, int end) {
     m_dataBuffer = buffer;
     m_dataSize = size;
 
-    qel::Print("\nDBG: APP INFO");
-    qel::Print("\nDBG: DATA SIZE: %d", m_dataSize);
-    qel::Print("\nDBG: IMG  SIZE: %d", imageLength);
-    qel::Print("\nDBG: IMG CRC16: 0x%x", static_cast<unsigned>(dataCrc));
-    qel::Print("\nDBG: AIH CRC16: 0x%x", static_cast<unsigned>(headerCrc));
+    const qel::EventFields trace{.kind = QEL_EVENT_TRACE, .phase = QEL_PHASE_PREPARE};
+    qel::EventEmitter events = Events();
+    events.Emit(trace, "\nDBG: APP INFO");
+    events.Emit(trace, "\nDBG: DATA SIZE: %d", m_dataSize);
+    events.Emit(trace, "\nDBG: IMG  SIZE: %d", imageLength);
+    events.Emit(trace, "\nDBG: IMG CRC16: 0x%x", static_cast<unsigned>(dataCrc));
+    events.Emit(trace, "\nDBG: AIH CRC16: 0x%x", static_cast<unsigned>(headerCrc));
     return qel::kOk;
 }

@@ -83,7 +83,7 @@ int QelProtocol::ReadRawData(unsigned char* data, std::uint16_t& length) {
     unsigned char reply[kRawMaxReplyBytes + 1];
     std::memset(reply, 0, sizeof reply);
 
-    result = m_channel->Read(text, kRawHeaderCharacters);
+    result = ReadFromLine(text, kRawHeaderCharacters);
     if (result != qel::kOk) {
         return result;
     }
@@ -98,7 +98,7 @@ int QelProtocol::ReadRawData(unsigned char* data, std::uint16_t& length) {
         DrainCharacters(restCharacters);
         return qel::kErrRawTooLong;
     }
-    result = m_channel->Read(text + kRawHeaderCharacters, restCharacters);
+    result = ReadFromLine(text + kRawHeaderCharacters, restCharacters);
     if (result != qel::kOk) {
         return result;
     }
@@ -123,7 +123,7 @@ void QelProtocol::DrainCharacters(int characters) {
     char scratch[kRawMaxCharacters];
     while (characters > 0) {
         const int piece = characters < kRawMaxCharacters ? characters : kRawMaxCharacters;
-        if (m_channel->Read(scratch, piece) != qel::kOk) {
+        if (ReadFromLine(scratch, piece) != qel::kOk) {
             return;
         }
         characters -= piece;

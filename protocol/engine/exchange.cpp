@@ -2,9 +2,9 @@
 // one reply of known length back, converted and checked.
 #include <cstring>
 
+#include "event_emitter.h"
 #include "message_layout.h"
 #include "platform.h"
-#include "qel_print.h"
 #include "qel_protocol.h"
 
 namespace {
@@ -14,7 +14,33 @@ using qel::message::kLongestFixedReplyBytes;
 using qel::message::kLongestRequestBytes;
 using qel::message::kStatusOffset;
 
+// The device address in the memory record of a page or CRC16 request, 0 for other requests.
+std::uint32_t RecordAddress(const unsigned char* frame) {
+    const unsigned char command = frame[1];
+    if (command != qel::kCmdWriteMemory && command != qel::kCmdReadMemory &&
+        command != qel::kCmdReadMemoryCrc16) {
+        return 0;
+    }
+    return GetLittleEndian32(frame + kHeaderLength + 1);
+}
+
 }  // namespace
+
+int QelProtocol::WriteToLine(char* data, int length) {
+    const int result = m_channel->Write(data, length);
+    if (result == qel::kOk) {
+        m_lineBytes += static_cast<std::uint64_t>(length);
+    }
+    return result;
+}
+
+int QelProtocol::ReadFromLine(char* buffer, int length) {
+    const int result = m_channel->Read(buffer, length);
+    if (result == qel::kOk) {
+        m_lineBytes += static_cast<std::uint64_t>(length);
+    }
+    return result;
+}
 
 void QelProtocol::BeginFrame(unsigned char* frame, unsigned char command) {
     frame[0] = kStartByte;
@@ -35,12 +61,12 @@ int QelProtocol::SendFrame(unsigned char* frame, int frameLength, bool notify) {
         const WPARAM wParam = (static_cast<WPARAM>(characters) << 16) | frame[1];
         SendMessageA(m_hwnd, qel::kTraceMessage, wParam, reinterpret_cast<LPARAM>(text));
     }
-    int result = m_channel->Write(text, characters);
+    int result = WriteToLine(text, characters);
     if (result != qel::kOk) {
         return result;
     }
     char carriageReturn = kCarriageReturn;
-    return m_channel->Write(&carriageReturn, 1);
+    return WriteToLine(&carriageReturn, 1);
 }
 
 void QelProtocol::NotifyReply(int replyCode, char* text) {
@@ -69,7 +95,7 @@ int QelProtocol::Exchange(unsigned char* frame, int frameLength, unsigned char* 
     char text[2 * kLongestFixedReplyBytes + 2];
     std::memset(text, 0, sizeof text);
     at = ExchangeStage::kRead;
-    result = m_channel->Read(text, 2 * replyLength + 1);
+    result = ReadFromLine(text, 2 * replyLength + 1);
     if (result != qel::kOk) {
         return result;
     }
@@ -96,16 +122,22 @@ int QelProtocol::ReportedExchange(unsigned char* frame, int frameLength, unsigne
                                   int replyLength, const char* name) {
     ExchangeStage stage = ExchangeStage::kDone;
     const int result = Exchange(frame, frameLength, reply, replyLength, false, 0, &stage);
+    const qel::EventFields failure{.kind = QEL_EVENT_TRACE,
+                                   .phase = m_phase,
+                                   .code = result != qel::kOk ? result : qel::kErrReplyStatus,
+                                   .command = frame[1],
+                                   .address = RecordAddress(frame)};
     if (result != qel::kOk) {
         switch (stage) {
             case ExchangeStage::kRead:
-                qel::Print("\nDBG: %s Failed. Cannot read reply.", name);
+                Events().Emit(failure, "\nDBG: %s Failed. Cannot read reply.", name);
                 break;
             case ExchangeStage::kConvert:
-                qel::Print("\nDBG: %s Failed. Cannot convert to binary data format.", name);
+                Events().Emit(failure, "\nDBG: %s Failed. Cannot convert to binary data format.",
+                              name);
                 break;
             case ExchangeStage::kCheck:
-                qel::Print("\nDBG: %s Failed. Reply format is bad.", name);
+                Events().Emit(failure, "\nDBG: %s Failed. Reply format is bad.", name);
                 break;
             case ExchangeStage::kWrite:
             case ExchangeStage::kDone:
@@ -114,7 +146,7 @@ int QelProtocol::ReportedExchange(unsigned char* frame, int frameLength, unsigne
         return result;
     }
     if (reply[kStatusOffset] != 0) {
-        qel::Print("\nDBG: %s Failed. Reply STATUS byte is bad.", name);
+        Events().Emit(failure, "\nDBG: %s Failed. Reply STATUS byte is bad.", name);
         return qel::kErrReplyStatus;
     }
     return qel::kOk;

@@ -1,10 +1,10 @@
-// The page and reset commands of the upgrade sequence. Instead of trace notifications they print
+// The page and reset commands of the upgrade sequence. Instead of trace notifications they report
 // a "DBG: " line when they start and one that names the step that failed.
 #include <cstring>
 
 #include "application_layout.h"
+#include "event_emitter.h"
 #include "message_layout.h"
-#include "qel_print.h"
 #include "qel_protocol.h"
 
 namespace {
@@ -12,10 +12,18 @@ namespace {
 using qel::layout::kImageBase;
 using qel::layout::kPageBytes;
 
+qel::EventFields TraceOf(int phase, unsigned char command, int address) {
+    return {.kind = QEL_EVENT_TRACE,
+            .phase = phase,
+            .command = command,
+            .address = static_cast<std::uint32_t>(address)};
+}
+
 }  // namespace
 
 int QelProtocol::ClearPage(int address) {
-    qel::Print("\nDBG: Clear Page at 0x%x", static_cast<unsigned>(address));
+    Events().Emit(TraceOf(m_phase, qel::kCmdWriteMemory, address), "\nDBG: Clear Page at 0x%x",
+                  static_cast<unsigned>(address));
     unsigned char erased[kPageBytes];
     std::memset(erased, 0xFF, sizeof erased);
     return SendBlock(address, erased, "Clear Page");
@@ -27,12 +35,14 @@ int QelProtocol::WritePage(int address) {
     if (m_dataBuffer == nullptr || offset < 0 || offset + kPageBytes > m_dataSize) {
         return qel::kErrNoImage;
     }
-    qel::Print("\nDBG: Write Page at 0x%x", static_cast<unsigned>(address));
+    Events().Emit(TraceOf(m_phase, qel::kCmdWriteMemory, address), "\nDBG: Write Page at 0x%x",
+                  static_cast<unsigned>(address));
     return SendBlock(address, m_dataBuffer + offset, "Write Page");
 }
 
 int QelProtocol::ReadPage(int address, unsigned char* page) {
-    qel::Print("\nDBG: Read Page at 0x%x", static_cast<unsigned>(address));
+    Events().Emit(TraceOf(m_phase, qel::kCmdReadMemory, address), "\nDBG: Read Page at 0x%x",
+                  static_cast<unsigned>(address));
     return FetchRecordContent(qel::kCmdReadMemory, static_cast<std::uint32_t>(address), kPageBytes,
                               page, kPageBytes, "Read Page");
 }
@@ -42,7 +52,7 @@ int QelProtocol::ResetDevice() {
     using qel::message::kStatusReplyBytes;
     unsigned char frame[kBareRequestBytes];
     BeginFrame(frame, qel::kCmdReset);
-    qel::Print("\nDBG: Reset Device");
+    Events().Emit(TraceOf(m_phase, qel::kCmdReset, 0), "\nDBG: Reset Device");
     unsigned char reply[kStatusReplyBytes + 1];
     return StatusExchange(frame, kBareRequestBytes, reply, kStatusReplyBytes, "Reset Device");
 }

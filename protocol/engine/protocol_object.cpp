@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "application_layout.h"
+#include "event_emitter.h"
 #include "frame_codec.h"
 #include "qel_protocol.h"
 
@@ -30,7 +31,13 @@ QelProtocol::QelProtocol(ICommChannel* channel, int verifyMethod, int runMode, H
       m_upgradeState(0),
       m_dataSize(0),
       m_msgId(1),
-      m_hwnd(hwnd) {}
+      m_hwnd(hwnd),
+      m_eventSink(nullptr),
+      m_cancel(nullptr),
+      m_lineBytes(0),
+      m_measuresOriginMs(qel::SteadyMilliseconds()),
+      m_phase(QEL_PHASE_NONE),
+      m_pagesWritten(0) {}
 
 QelProtocol::~QelProtocol() {
     delete[] m_dataBuffer;
@@ -46,7 +53,13 @@ QelProtocol::QelProtocol(const QelProtocol& other)
       m_upgradeState(other.m_upgradeState),
       m_dataSize(other.m_dataBuffer != nullptr ? other.m_dataSize : 0),
       m_msgId(other.m_msgId),
-      m_hwnd(other.m_hwnd) {}
+      m_hwnd(other.m_hwnd),
+      m_eventSink(other.m_eventSink),
+      m_cancel(other.m_cancel),
+      m_lineBytes(other.m_lineBytes),
+      m_measuresOriginMs(other.m_measuresOriginMs),
+      m_phase(other.m_phase),
+      m_pagesWritten(other.m_pagesWritten) {}
 
 QelProtocol& QelProtocol::operator=(const QelProtocol& other) {
     if (this == &other) {
@@ -63,7 +76,21 @@ QelProtocol& QelProtocol::operator=(const QelProtocol& other) {
     m_dataSize = image != nullptr ? other.m_dataSize : 0;
     m_msgId = other.m_msgId;
     m_hwnd = other.m_hwnd;
+    m_eventSink = other.m_eventSink;
+    m_cancel = other.m_cancel;
+    m_lineBytes = other.m_lineBytes;
+    m_measuresOriginMs = other.m_measuresOriginMs;
+    m_phase = other.m_phase;
+    m_pagesWritten = other.m_pagesWritten;
     return *this;
+}
+
+void QelProtocol::SetEventSink(qel::EventSink* sink) {
+    m_eventSink = sink;
+}
+
+qel::EventEmitter QelProtocol::Events() const {
+    return qel::EventEmitter(m_eventSink, m_measuresOriginMs, &m_lineBytes);
 }
 
 int QelProtocol::CheckReply(unsigned char* data, char code, int length) {

@@ -2,14 +2,21 @@
 // channel given to the constructor; every operation returns a result code (qel_codes.h).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "comm_channel.h"
+#include "event_sink.h"
 #include "qel_codes.h"
 #include "qel_export.h"
 #include "qel_protocol_settings.h"
 #include "qel_records.h"
 #include "trace_window.h"
+
+namespace qel {
+class EventEmitter;
+class ProtocolBinding;
+}  // namespace qel
 
 class QEL_API QelProtocol {
   public:
@@ -41,8 +48,14 @@ class QEL_API QelProtocol {
     int ReadData(_read_data_reply_data* data, unsigned char command);
     int ReadRawData(unsigned char* data, std::uint16_t& length);
 
+    // Where the lines of PrepareDataBuffer and of the upgrade sequence go, with their progress
+    // (qel_event.h); null restores the default sink, which prints them. The sink is not owned.
+    void SetEventSink(qel::EventSink* sink);
+
   private:
     friend class QelProtocolTestAccess;
+    // Prepares objects for a download: the prepared image, the cancel flag, what was written.
+    friend class qel::ProtocolBinding;
 
     // Where an exchange stopped; the page commands name the stage in their failure lines.
     enum class ExchangeStage { kDone, kWrite, kRead, kConvert, kCheck };
@@ -68,6 +81,9 @@ class QEL_API QelProtocol {
     void NotifyReply(int replyCode, char* text);
     int Exchange(unsigned char* frame, int frameLength, unsigned char* reply, int replyLength,
                  bool notify, int notifiedReplyCode, ExchangeStage* stage);
+    // The channel's Write and Read, counting the characters that went over the line.
+    int WriteToLine(char* data, int length);
+    int ReadFromLine(char* buffer, int length);
 
     // The configuration and clock blocks: one exchange each way, the block moved byte for byte.
     template <typename Block>
@@ -105,12 +121,22 @@ class QEL_API QelProtocol {
     int GetNextState(int state);
     int VerifyDownloadedDataWithCrc16Method();
     int VerifyDownloadedDataWithFullMethod();
+    void ReportDifference(int position, unsigned char original, unsigned char uploaded);
     int CheckDeviceAlive(int* ec);
     // One pass of Execute: the current state's step and its line, then, when the sequence goes on
     // after its result, the move to the next state. Returns the step's result (ec, unchanged when
     // the state has no step to run).
     int RunUpgradeStep(int ec, int* attempt);
     bool GoesOnAfter(int ec) const;
+    bool Cancelled() const;
+
+    // Events: the emitter with this object's sink and measures; a progress event for the phase,
+    // which becomes the phase of the lines that follow; the same only when the phase changes.
+    qel::EventEmitter Events() const;
+    void ReportProgress(int phase, int done, int total);
+    void EnterPhase(int phase, int done, int total);
+    int DataPagesDone() const;
+    int DataPages() const;
 
     int ExtractRawData(unsigned char* reply, unsigned char (&data)[1024], std::uint16_t& length);
     void DrainCharacters(int characters);
@@ -124,4 +150,12 @@ class QEL_API QelProtocol {
     std::int32_t m_dataSize;
     std::uint8_t m_msgId;
     HWND m_hwnd;
+
+    // Added after the fields above: where events go and what they measure.
+    qel::EventSink* m_eventSink;        // null: the default sink
+    const std::atomic<bool>* m_cancel;  // set by a download, checked between steps
+    std::uint64_t m_lineBytes;          // characters written and read since Execute began
+    std::int64_t m_measuresOriginMs;    // steady-clock time when Execute (or the object) began
+    std::int32_t m_phase;               // phase of the step that runs (qel_phase)
+    std::int32_t m_pagesWritten;        // pages of the image written since ResetUpgrade
 };

@@ -1,7 +1,7 @@
 // The upgrade state machine: clear the header page, write the data pages, write the header page
 // last, verify, reset and, in the blind run mode, check that the device answers again.
 #include "application_layout.h"
-#include "qel_print.h"
+#include "event_emitter.h"
 #include "qel_protocol.h"
 #include "qel_sleep.h"
 
@@ -32,11 +32,49 @@ constexpr unsigned long kFirstCheckDelayMs = 10000;
 constexpr unsigned long kCheckRetryDelayMs = 60000;
 constexpr int kCheckReads = 10;
 
+qel::EventFields StepOf(int phase, int ec, unsigned char command, std::uint32_t address) {
+    return {
+        .kind = QEL_EVENT_STEP, .phase = phase, .code = ec, .command = command, .address = address};
+}
+
+qel::EventFields DeviceCheckLine(int kind, int code = qel::kOk) {
+    return {.kind = kind, .phase = QEL_PHASE_DEVICE_CHECK, .code = code};
+}
+
 }  // namespace
 
 void QelProtocol::ResetUpgrade() {
     m_upgradeState = kStateIdle;
     m_pageAddress = kImageBase;
+    m_pagesWritten = 0;
+}
+
+void QelProtocol::ReportProgress(int phase, int done, int total) {
+    m_phase = phase;
+    qel_event progress = qel::MakeEvent(QEL_EVENT_PROGRESS);
+    progress.phase = phase;
+    progress.pages_done = done;
+    progress.pages_total = total;
+    Events().Deliver(progress);
+}
+
+void QelProtocol::EnterPhase(int phase, int done, int total) {
+    if (m_phase != phase) {
+        ReportProgress(phase, done, total);
+    }
+}
+
+// The header page comes first in the image and is written last; the data pages are the rest.
+int QelProtocol::DataPages() const {
+    return m_dataSize / kPageBytes - 1;
+}
+
+int QelProtocol::DataPagesDone() const {
+    return static_cast<int>((m_pageAddress - kImageBase) / kPageBytes) - 1;
+}
+
+bool QelProtocol::Cancelled() const {
+    return m_cancel != nullptr && m_cancel->load();
 }
 
 int QelProtocol::GetNextState(int state) {
@@ -79,6 +117,10 @@ int QelProtocol::Execute() {
         m_upgradeState = kStateVerifyByCrc16;
     }
 
+    m_measuresOriginMs = qel::SteadyMilliseconds();
+    m_lineBytes = 0;
+    m_phase = QEL_PHASE_NONE;
+
     int ec = qel::kOk;
     int attempt = 0;
     // The blind mode passes over failed steps, but a device that answers after an attempt with a
@@ -87,8 +129,12 @@ int QelProtocol::Execute() {
     while (m_upgradeState != kStateIdle) {
         // Once the socket cannot send, no later step can reach the device.
         if (ec == qel::kErrWrite) {
-            qel::Print("\nCannot write data to socket. Socket is not valid.");
+            Events().Emit({.kind = QEL_EVENT_ERROR, .phase = m_phase, .code = ec},
+                          "\nCannot write data to socket. Socket is not valid.");
             return ec;
+        }
+        if (Cancelled()) {
+            return qel::kErrCancelled;
         }
         const int state = m_upgradeState;
         if (state == kStateClearHeaderPage) {
@@ -114,10 +160,16 @@ int QelProtocol::RunUpgradeStep(int ec, int* attempt) {
     const int state = m_upgradeState;
     switch (state) {
         case kStateClearHeaderPage:
-            qel::Print("\nStart Firmware Upgrade. Attempt #%d", ++*attempt);
+            ++*attempt;
+            Events().Emit(
+                {.kind = QEL_EVENT_ATTEMPT, .phase = QEL_PHASE_CLEAR, .attempt = *attempt},
+                "\nStart Firmware Upgrade. Attempt #%d", *attempt);
+            EnterPhase(QEL_PHASE_CLEAR, 0, 1);
             ec = ClearPage(static_cast<int>(kImageBase));
-            qel::Print("\nClear Header Page. ec = %d", ec);
+            Events().Emit(StepOf(m_phase, ec, qel::kCmdWriteMemory, kImageBase),
+                          "\nClear Header Page. ec = %d", ec);
             if (GoesOnAfter(ec)) {
+                ReportProgress(QEL_PHASE_CLEAR, 1, 1);
                 m_pageAddress = kImageBase + kPageBytes;
                 m_upgradeState = GetNextState(state);
             }
@@ -128,35 +180,49 @@ int QelProtocol::RunUpgradeStep(int ec, int* attempt) {
                 m_upgradeState = GetNextState(state);
                 return ec;
             }
+            EnterPhase(QEL_PHASE_WRITE, DataPagesDone(), DataPages());
             ec = WritePage(static_cast<int>(m_pageAddress));
-            qel::Print("\nWrite Page. ec = %d", ec);
+            Events().Emit(StepOf(m_phase, ec, qel::kCmdWriteMemory, m_pageAddress),
+                          "\nWrite Page. ec = %d", ec);
             if (GoesOnAfter(ec)) {
+                m_pagesWritten += ec == qel::kOk ? 1 : 0;
                 m_pageAddress += kPageBytes;
+                ReportProgress(QEL_PHASE_WRITE, DataPagesDone(), DataPages());
                 if (m_pageAddress >= imageEnd) {
                     m_upgradeState = GetNextState(state);
                 }
             }
             return ec;
         case kStateWriteHeaderPage:
+            EnterPhase(QEL_PHASE_HEADER, 0, 1);
             ec = WritePage(static_cast<int>(kImageBase));
-            qel::Print("\nWrite Header Page. ec = %d", ec);
+            Events().Emit(StepOf(m_phase, ec, qel::kCmdWriteMemory, kImageBase),
+                          "\nWrite Header Page. ec = %d", ec);
             if (GoesOnAfter(ec)) {
-                qel::Print("\nVerify Method: %s",
-                           m_verifyMethod == kVerifyMethodFull ? "FULL" : "CRC16");
+                m_pagesWritten += ec == qel::kOk ? 1 : 0;
+                ReportProgress(QEL_PHASE_HEADER, 1, 1);
+                Events().Emit({.phase = m_phase}, "\nVerify Method: %s",
+                              m_verifyMethod == kVerifyMethodFull ? "FULL" : "CRC16");
                 m_upgradeState = GetNextState(state);
             }
             return ec;
         case kStateResetDevice:
+            EnterPhase(QEL_PHASE_RESET, 0, 1);
             ec = ResetDevice();
-            qel::Print("\nReset Remote Device. ec = %d", ec);
+            Events().Emit(StepOf(m_phase, ec, qel::kCmdReset, 0), "\nReset Remote Device. ec = %d",
+                          ec);
             if (GoesOnAfter(ec)) {
+                ReportProgress(QEL_PHASE_RESET, 1, 1);
                 m_upgradeState = GetNextState(state);
             }
             return ec;
         case kStateVerifyByCrc16:
+            EnterPhase(QEL_PHASE_VERIFY_CRC, 0, 1);
             ec = VerifyDownloadedDataWithCrc16Method();
-            qel::Print("\nVerify Downloaded Data (CRC16). ec = %d", ec);
+            Events().Emit(StepOf(m_phase, ec, qel::kCmdReadMemoryCrc16, kImageBase),
+                          "\nVerify Downloaded Data (CRC16). ec = %d", ec);
             if (GoesOnAfter(ec)) {
+                ReportProgress(QEL_PHASE_VERIFY_CRC, 1, 1);
                 if (m_verifyMethod == kVerifyMethodFull) {
                     m_pageAddress = kImageBase;
                 }
@@ -165,7 +231,8 @@ int QelProtocol::RunUpgradeStep(int ec, int* attempt) {
             return ec;
         case kStateVerifyByReadBack:
             ec = VerifyDownloadedDataWithFullMethod();
-            qel::Print("\nVerify Downloaded Data (FULL). ec = %d", ec);
+            Events().Emit(StepOf(m_phase, ec, qel::kCmdReadMemory, m_pageAddress),
+                          "\nVerify Downloaded Data (FULL). ec = %d", ec);
             if (GoesOnAfter(ec)) {
                 m_upgradeState = GetNextState(state);
             }
@@ -182,23 +249,29 @@ int QelProtocol::RunUpgradeStep(int ec, int* attempt) {
 // Reads the device's clock until it answers, at most kCheckReads times a minute apart. Returns
 // the next state: done when the device answered, else a new attempt from the start.
 int QelProtocol::CheckDeviceAlive(int* ec) {
+    EnterPhase(QEL_PHASE_DEVICE_CHECK, 0, 1);
     qel::Sleep(kFirstCheckDelayMs);
-    qel::Print("\nCheck Remote Device State ...");
+    Events().Emit(DeviceCheckLine(QEL_EVENT_INFO), "\nCheck Remote Device State ...");
     for (int reads = 1;; ++reads) {
-        qel::Print("\nReading Device System Time ...");
+        Events().Emit(DeviceCheckLine(QEL_EVENT_INFO), "\nReading Device System Time ...");
         _qel_system_time scratch{};
         *ec = ReadSystemTime(&scratch);
         if (*ec == qel::kOk) {
+            ReportProgress(QEL_PHASE_DEVICE_CHECK, 1, 1);
             return GetNextState(kStateCheckDevice);
         }
-        qel::Print("\nReading Device System Time Failed.");
+        Events().Emit(DeviceCheckLine(QEL_EVENT_WARNING, *ec),
+                      "\nReading Device System Time Failed.");
         if (reads == kCheckReads) {
             break;
         }
-        qel::Print("\nWait 1 minute and try again.");
+        if (Cancelled()) {
+            return kStateCheckDevice;  // Execute stops before the next step
+        }
+        Events().Emit(DeviceCheckLine(QEL_EVENT_INFO), "\nWait 1 minute and try again.");
         qel::Sleep(kCheckRetryDelayMs);
     }
-    qel::Print("\nIt is hopeless :(");
-    qel::Print("\nTry to upgrade firmware again.");
+    Events().Emit(DeviceCheckLine(QEL_EVENT_WARNING, *ec), "\nIt is hopeless :(");
+    Events().Emit(DeviceCheckLine(QEL_EVENT_INFO), "\nTry to upgrade firmware again.");
     return kStateClearHeaderPage;
 }

@@ -1,5 +1,6 @@
 // The image loader behind HL_ReadFile: the record and message callbacks it gives the reader and
-// the module-level list of address ranges that received data. Internal to the library.
+// the module-level list of address ranges that received data, which HL_ReadFile holds for one
+// load at a time. Internal to the library.
 #pragma once
 
 #include <cstddef>
@@ -20,7 +21,18 @@ struct HL_AddressRange {
 // extended address of the reader state. 0 when stored or skipped, 1 when refused.
 int HL_CopyRecordToImage(void* image, unsigned address, unsigned count, const unsigned char* data);
 
-// Prints the reader's message as it is, without a line break; ignores context and code.
+namespace qel {
+class EventSink;
+}
+
+// What one load fills, and where its messages go.
+struct HL_LoadTarget {
+    char* image;
+    qel::EventSink* sink;  // null: the default sink
+};
+
+// Reports the reader's message as it is, without a line break, as an error event to the sink of
+// the HL_LoadTarget that context points to (the default sink when context is null); ignores code.
 int HL_PrintMessage(void* context, int code, const char* text);
 
 // The ranges met since the last HL_ReadFile began, in file order; a record that starts where

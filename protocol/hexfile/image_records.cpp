@@ -2,9 +2,10 @@
 #include <cstring>
 #include <new>
 
+#include "event_emitter.h"
 #include "hex_reader.h"
 #include "image_loader.h"
-#include "qel_print.h"
+#include "qel_codes.h"
 
 namespace {
 
@@ -89,8 +90,11 @@ int HL_CopyRecordToImage(void* image, unsigned address, unsigned count, const un
     return 0;
 }
 
-int HL_PrintMessage(void* /*context*/, int /*code*/, const char* text) {
-    qel::PrintText(text);
+int HL_PrintMessage(void* context, int /*code*/, const char* text) {
+    const auto* target = static_cast<const HL_LoadTarget*>(context);
+    qel::EventEmitter events(target != nullptr ? target->sink : nullptr);
+    events.EmitText({.kind = QEL_EVENT_ERROR, .phase = QEL_PHASE_LOAD, .code = qel::kErrHexLoad},
+                    text);
     return 0;
 }
 

@@ -1,12 +1,13 @@
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <new>
 
+#include "event_emitter.h"
 #include "hex_file.h"
 #include "hex_reader.h"
 #include "image_loader.h"
 #include "qel_codes.h"
-#include "qel_print.h"
 
 namespace {
 
@@ -15,6 +16,12 @@ char* AllocateWithNew(std::size_t size) {
 }
 
 HL_ImageAllocator g_allocateImage = &AllocateWithNew;
+
+// The reader keeps its state in module-level values: one load at a time.
+std::mutex g_oneLoadAtATime;
+
+constexpr qel::EventFields kLoadError{
+    .kind = QEL_EVENT_ERROR, .phase = QEL_PHASE_LOAD, .code = qel::kErrHexLoad};
 
 int Fail(char** image) {
     delete[] * image;
@@ -33,6 +40,10 @@ HL_AddressRange SpanOf(const std::vector<HL_AddressRange>& ranges) {
     return span;
 }
 
+int CopyRecordToTarget(void* target, unsigned address, unsigned count, const unsigned char* data) {
+    return HL_CopyRecordToImage(static_cast<HL_LoadTarget*>(target)->image, address, count, data);
+}
+
 }  // namespace
 
 HL_ImageAllocator HL_SetImageAllocator(HL_ImageAllocator allocator) {
@@ -42,25 +53,33 @@ HL_ImageAllocator HL_SetImageAllocator(HL_ImageAllocator allocator) {
 }
 
 extern "C" int HL_ReadFile(const char* path, char** image, int* first, int* end) {
+    return HL_ReadFileWithSink(path, image, first, end, nullptr);
+}
+
+int HL_ReadFileWithSink(const char* path, char** image, int* first, int* end,
+                        qel::EventSink* sink) {
     if (path == nullptr || path[0] == '\0' || image == nullptr || first == nullptr ||
         end == nullptr) {
         return qel::kErrHexArguments;
     }
+    const std::lock_guard<std::mutex> oneLoad(g_oneLoadAtATime);
+    qel::EventEmitter events(sink);
     *image = g_allocateImage(kImageSize);
     if (*image == nullptr) {
-        qel::Print("\nNot enough memory to load file '%s'", path);
+        events.Emit(kLoadError, "\nNot enough memory to load file '%s'", path);
         return qel::kErrHexLoad;
     }
     std::memset(*image, 0xFF, kImageSize);
     HL_ResetAddressRanges();
+    HL_LoadTarget target{*image, sink};
     const int result =
-        HL_LoadHexFile(*image, path, kHexFormatIntel, &HL_CopyRecordToImage, &HL_PrintMessage);
+        HL_LoadHexFile(&target, path, kHexFormatIntel, &CopyRecordToTarget, &HL_PrintMessage);
     if (result != 0) {
-        qel::Print("\nError loading file '%s', ec=%d", path, result);
+        events.Emit(kLoadError, "\nError loading file '%s', ec=%d", path, result);
         return Fail(image);
     }
     if (HL_GetAddressRanges().empty()) {
-        qel::Print("\nInput file '%s' doesn't have data to download", path);
+        events.Emit(kLoadError, "\nInput file '%s' doesn't have data to download", path);
         return Fail(image);
     }
     const HL_AddressRange span = SpanOf(HL_GetAddressRanges());

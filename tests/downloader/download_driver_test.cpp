@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "attempt_loop.h"
 #include "driver_fixture.h"
 #include "output_checks.h"
+#include "qel_download.h"
 #include "test_channels.h"
 #include "wire_text.h"
 
@@ -185,9 +185,12 @@ TEST_F(DriverTest, ImageThatCannotBePreparedEndsBeforeAnyOpen) {
 }
 
 TEST(MaxAttempts, BlindModeTriesPracticallyForever) {
-    EXPECT_EQ(orvane::MaxAttempts(orvane::kRunModeBlind), 2147483647);
+    qel::DownloadSettings settings;
+    settings.runMode = qel::kRunModeBlind;
+    EXPECT_EQ(qel::MaxAttemptsOf(settings), 2147483647);
     for (int mode : {1, 2, 3, 4}) {
-        EXPECT_EQ(orvane::MaxAttempts(mode), 100) << "run mode " << mode;
+        settings.runMode = mode;
+        EXPECT_EQ(qel::MaxAttemptsOf(settings), 100) << "run mode " << mode;
     }
 }
 

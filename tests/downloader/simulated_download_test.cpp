@@ -90,7 +90,7 @@ TEST_F(SimulatedDownload, WrongDeviceCrcEndsAfterOneAttempt) {
     m_device.Options().lieAboutCrc16 = true;
     const RunResult result = RunOnDevice();
 
-    EXPECT_EQ(result.exitStatus, 2);
+    EXPECT_EQ(result.exitStatus, 3);
     EXPECT_TRUE(
         EndsWith(result.output,
                  "\nERROR: CRC16 of uploaded Application Image is incorrect." + kDownloadFailed));
@@ -122,7 +122,7 @@ TEST_F(SimulatedDownload, ReadBackDifferenceEndsAfterOneAttempt) {
     m_settings.verifyMethod = orvane::kVerifyMethodFull;
     const RunResult result = RunOnDevice();
 
-    EXPECT_EQ(result.exitStatus, 2);
+    EXPECT_EQ(result.exitStatus, 3);
     EXPECT_TRUE(InOrder(result.output, {"\nVerify Downloaded Data (CRC16). ec = 0",
                                         "\nVerify Downloaded Data (FULL). ec = 5011"}));
     EXPECT_TRUE(EndsWith(result.output,

@@ -1,5 +1,5 @@
 // Faults of the line and of the device: the program either recovers on a later attempt with the
-// image exact, or stops with its message and exit status 2.
+// image exact, or stops with its message and exit status 2 (3 when the device holds a wrong image).
 #include "case_name.h"
 #include "e2e_fixture.h"
 #include "intel_hex_text.h"
@@ -40,7 +40,7 @@ TEST_F(EndToEnd, ADeviceThatLiesAboutItsCrcEndsTheDownloadAfterOneAttempt) {
     const std::string port = StartSimulator({"--lie-crc"});
     ASSERT_FALSE(port.empty());
     const ProgramRun run = DownloadOverTcp(port, Example("blinky.hex"));
-    EXPECT_EQ(run.exitStatus, 2) << run.output;
+    EXPECT_EQ(run.exitStatus, 3) << run.output;
     EXPECT_TRUE(Contains(run.output, "\nERROR: CRC16 of uploaded Application Image is incorrect."));
     EXPECT_TRUE(Contains(run.output, "\nERROR: Cannot download firmware to remote device."));
     EXPECT_FALSE(Contains(run.output, "\nFile downloaded successfully."));
@@ -53,7 +53,7 @@ TEST_F(EndToEnd, AReadBackThatDiffersEndsTheFullVerificationAfterOneAttempt) {
     const std::string port = StartSimulator({"--flip-read-at", "0x40200"});
     ASSERT_FALSE(port.empty());
     const ProgramRun run = DownloadOverTcp(port, Example("blinky.hex"), {"/v=full"});
-    EXPECT_EQ(run.exitStatus, 2) << run.output;
+    EXPECT_EQ(run.exitStatus, 3) << run.output;
     EXPECT_TRUE(Contains(run.output, "\nERROR: Block at address 0x40200 contains corrupted data."))
         << run.output;
     EXPECT_TRUE(Contains(run.output, "\nERROR: Uploaded Application Image is corrupted."));

@@ -65,7 +65,7 @@ TEST_F(EndToEnd, VerifyOnlyOfAnEmptyDeviceFailsAtOnceWithTheCrcMessage) {
     const std::string port = StartSimulator({});
     ASSERT_FALSE(port.empty());
     const ProgramRun run = DownloadOverTcp(port, Example("blinky.hex"), {"/m=v"});
-    EXPECT_EQ(run.exitStatus, 2) << run.output;
+    EXPECT_EQ(run.exitStatus, 3) << run.output;
     EXPECT_TRUE(Contains(run.output, "\nERROR: CRC16 of uploaded Application Image is incorrect."));
     EXPECT_TRUE(Contains(run.output, "\nERROR: Cannot download firmware to remote device."));
     EXPECT_EQ(Count(run.output, "\nTransmitte Data. Attempt #"), 1);

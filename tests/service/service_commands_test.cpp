@@ -120,7 +120,7 @@ TEST_F(ServiceOnDevice, ComparesTheDevicesCrc16WithTheFiles) {
     EXPECT_NE(Output().find("\"match\":true"), std::string::npos);
 
     m_device.Options().lieAboutCrc16 = true;
-    EXPECT_EQ(Run({"crc", "0x40000", "1000", file}), 2);
+    EXPECT_EQ(Run({"crc", "0x40000", "1000", file}), 3);
     EXPECT_NE(Output().find("\nMatch: no\nERROR: The device's CRC16 differs from the file's. "
                             "ec=5008"),
               std::string::npos);

@@ -39,7 +39,7 @@ TEST_F(EndToEnd, ServiceReadsBackWhatOrvaneWroteAndTheCrc16Matches) {
     changed.back() ^= 0x01;
     const std::string changedFile = m_dir.Write("changed.bin", changed);
     const ProgramRun mismatch = RunService(withChannel({"crc", "0x40000", size, changedFile}));
-    EXPECT_EQ(mismatch.exitStatus, 2) << mismatch.output;
+    EXPECT_EQ(mismatch.exitStatus, 3) << mismatch.output;
     EXPECT_TRUE(Contains(mismatch.output, "ec=5008")) << mismatch.output;
 
     ExpectImageInMemory(StopSimulatorAndReadMemory(), image);
