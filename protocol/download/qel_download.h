@@ -13,6 +13,7 @@
 
 #include "comm_channel.h"
 #include "event_sink.h"
+#include "qel_codes.h"
 #include "qel_export.h"
 #include "qel_protocol_settings.h"
 

@@ -231,7 +231,9 @@ int QelProtocol::RunUpgradeStep(int ec, int* attempt) {
             return ec;
         case kStateVerifyByReadBack:
             ec = VerifyDownloadedDataWithFullMethod();
-            Events().Emit(StepOf(m_phase, ec, qel::kCmdReadMemory, m_pageAddress),
+            // The range read back, or the page that failed.
+            Events().Emit(StepOf(m_phase, ec, qel::kCmdReadMemory,
+                                 ec == qel::kOk ? kImageBase : m_pageAddress),
                           "\nVerify Downloaded Data (FULL). ec = %d", ec);
             if (GoesOnAfter(ec)) {
                 m_upgradeState = GetNextState(state);

@@ -35,6 +35,7 @@ TEST_F(DriverTest, DeviceThatNeverAnswersGetsOneHundredAttemptsAndExitsTwo) {
     // Closed after each failed transmission and once more after the loop.
     EXPECT_EQ(channel.CountOf(Kind::kClose), 101);
     EXPECT_EQ(channel.Calls().back().kind, Kind::kClose);
+    EXPECT_TRUE(Ends(Ending(), {2, QEL_FAILURE_EXCHANGE, 5021, 100}));
 }
 
 TEST_F(DriverTest, FailedOpensCountAsAttemptsButNotAsTransmissions) {
@@ -52,6 +53,27 @@ TEST_F(DriverTest, FailedOpensCountAsAttemptsButNotAsTransmissions) {
     // A failed open is retried without a close in between.
     EXPECT_EQ(channel.CountOf(Kind::kOpen), 100);
     EXPECT_EQ(channel.CountOf(Kind::kClose), 98);
+    EXPECT_TRUE(Ends(Ending(), {2, QEL_FAILURE_EXCHANGE, 5021, 100}));
+    // Each open reports its result before its line.
+    const auto opens = m_events.OfKind(QEL_EVENT_OPEN);
+    ASSERT_EQ(opens.size(), 100u);
+    EXPECT_EQ(opens[2].event.code, 2143);
+    EXPECT_EQ(opens[3].event.code, 0);
+    EXPECT_EQ(opens[3].event.attempt, 4);
+}
+
+TEST_F(DriverTest, GivenAttemptsEndWithoutAPauseAfterTheLast) {
+    m_settings.maxAttempts = 3;
+    m_settings.pauseMs = 250;
+    OpeningFakeChannel channel(ChannelKind::kSerial, 3, 3002);
+    const RunResult result = Run(&channel);
+
+    EXPECT_EQ(result.exitStatus, 2);
+    EXPECT_EQ(CountOf(result.output, kOpenLine), 3);
+    EXPECT_TRUE(EndsWith(result.output, kDownloadFailed));
+    EXPECT_EQ(SleepRecorder::Pauses(), (std::vector<unsigned long>{250, 250}));
+    EXPECT_TRUE(Ends(Ending(), {2, QEL_FAILURE_UNREACHABLE, 3002, 3}));
+    EXPECT_EQ(m_events.Events().back().text, kDownloadFailed);
 }
 
 // The image of the fixture starts at 0x3000, the lowest address a download may start at.
@@ -73,6 +95,7 @@ TEST_F(DriverTest, SerialDownloadOpensWithPortAndOneSecondTimeout) {
     EXPECT_EQ(channel.CountOf(Kind::kOpen), 1);
     EXPECT_EQ(channel.CountOf(Kind::kClose), 1);
     EXPECT_TRUE(SleepRecorder::Pauses().empty());
+    EXPECT_TRUE(Ends(Ending(), {0, QEL_FAILURE_NONE, 0, 1}));
 }
 
 int g_socketStarts = 0;
@@ -117,6 +140,7 @@ TEST_F(SocketStartTest, TcpStartsSocketsAndOpensWithAddressPortAndFiveSecondTime
     EXPECT_EQ(m_channel.socketParams.port, 5000);
     EXPECT_EQ(m_channel.socketParams.timeout, 5000);
     EXPECT_STREQ(m_channel.socketParams.address, "127.0.0.1");
+    EXPECT_TRUE(Ends(Ending(), {0, QEL_FAILURE_NONE, 0, 1}));
 }
 
 TEST_F(SocketStartTest, SocketLibraryThatDoesNotStartEndsBeforeAnyOpen) {
@@ -127,12 +151,14 @@ TEST_F(SocketStartTest, SocketLibraryThatDoesNotStartEndsBeforeAnyOpen) {
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_TRUE(EndsWith(result.output, "\nDone.WSA DLL was not found. Exit"));
     EXPECT_EQ(m_channel.CountOf(Kind::kOpen), 0);
+    EXPECT_TRUE(Ends(Ending(), {1, QEL_FAILURE_SETUP, 5014, 0}));
 }
 
 TEST_F(DriverTest, ChannelThatCannotBeMadeEndsAtOnce) {
     const RunResult result = Run(nullptr);
     EXPECT_EQ(result.output, "\nERROR: Cannot create specified communication channel.");
     EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_TRUE(Ends(Ending(), {1, QEL_FAILURE_SETUP, 0, 0}));
 }
 
 TEST_F(DriverTest, UnreadableHexFileEndsBeforeAnyOpen) {
@@ -144,6 +170,7 @@ TEST_F(DriverTest, UnreadableHexFileEndsBeforeAnyOpen) {
     EXPECT_EQ(result.output.rfind("\nLoading HEX file...", 0), 0u);
     EXPECT_TRUE(EndsWith(result.output, "\nERROR: Cannot read HEX file."));
     EXPECT_TRUE(channel.Calls().empty());
+    EXPECT_TRUE(Ends(Ending(), {1, QEL_FAILURE_FILE, 2103, 0}));
 }
 
 TEST_F(DriverTest, ImageBelowTheLoaderIsRefusedAfterLoading) {
@@ -157,6 +184,7 @@ TEST_F(DriverTest, ImageBelowTheLoaderIsRefusedAfterLoading) {
                          "\nThe HEX is not suitable for remote downloading. Exit.\n"));
     EXPECT_EQ(CountOf(result.output, "\nPrepare data buffer..."), 0);
     EXPECT_TRUE(channel.Calls().empty());
+    EXPECT_TRUE(Ends(Ending(), {1, QEL_FAILURE_FILE, 5029, 0}));
 }
 
 // A loader that reports a range holding no data, which no image can be built from.
@@ -182,6 +210,7 @@ TEST_F(DriverTest, ImageThatCannotBePreparedEndsBeforeAnyOpen) {
                         {"\nPrepare data buffer...", "\nERROR: Cannot prepare data buffer."}));
     EXPECT_TRUE(EndsWith(result.output, "\nERROR: Cannot prepare data buffer."));
     EXPECT_TRUE(channel.Calls().empty());
+    EXPECT_TRUE(Ends(Ending(), {1, QEL_FAILURE_FILE, 5028, 0}));
 }
 
 TEST(MaxAttempts, BlindModeTriesPracticallyForever) {
@@ -192,6 +221,9 @@ TEST(MaxAttempts, BlindModeTriesPracticallyForever) {
         settings.runMode = mode;
         EXPECT_EQ(qel::MaxAttemptsOf(settings), 100) << "run mode " << mode;
     }
+    // A number given is the number, in blind mode too.
+    settings.maxAttempts = 3;
+    EXPECT_EQ(qel::MaxAttemptsOf(settings), 3);
 }
 
 }  // namespace

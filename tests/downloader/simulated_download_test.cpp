@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "driver_fixture.h"
 #include "expected_image.h"
 #include "output_checks.h"
+#include "qel_download.h"
 #include "sim_channel.h"
 #include "wire_text.h"
 
@@ -66,6 +68,17 @@ TEST_P(SimulatedDownloadVerify, PutsTheApplicationImageIntoTheDevice) {
     EXPECT_EQ(m_device.LastBootVerdict(), "boot ok");
     EXPECT_EQ(m_channel.Opens(), 1);
     EXPECT_EQ(m_channel.Closes(), 1);
+
+    const int pages = static_cast<int>(image.size() / 256);
+    const auto starts = m_events.OfKind(QEL_EVENT_START);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0].event.address, 0x3000u);
+    EXPECT_EQ(starts[0].event.end_address, 0x3000u + 200);
+    EXPECT_EQ(starts[0].event.pages_total, pages);
+    EXPECT_TRUE(Ends(Ending(), {0, QEL_FAILURE_NONE, 0, 1}));
+    EXPECT_EQ(Ending().pages_done, pages);
+    EXPECT_EQ(Ending().pages_total, pages);
+    EXPECT_GT(Ending().line_bytes, 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, SimulatedDownloadVerify,
@@ -84,6 +97,7 @@ TEST_F(SimulatedDownload, LostReplyIsRetriedAfterAPause) {
     EXPECT_EQ(SleepRecorder::Pauses(), std::vector<unsigned long>{5000});
     const auto image = ExpectedImage();
     EXPECT_EQ(DeviceImage(image.size()), image);
+    EXPECT_TRUE(Ends(Ending(), {0, QEL_FAILURE_NONE, 0, 2}));
 }
 
 TEST_F(SimulatedDownload, WrongDeviceCrcEndsAfterOneAttempt) {
@@ -97,6 +111,7 @@ TEST_F(SimulatedDownload, WrongDeviceCrcEndsAfterOneAttempt) {
     EXPECT_EQ(CountOf(result.output, "\nOpen communication channel"), 1);
     EXPECT_TRUE(SleepRecorder::Pauses().empty());
     EXPECT_EQ(m_channel.Closes(), 2);
+    EXPECT_TRUE(Ends(Ending(), {3, QEL_FAILURE_WRONG_IMAGE, 5008, 1}));
 }
 
 // Changes the device's copy of the image without changing its CRC16: CRC-16/ARC is linear with a
@@ -129,6 +144,45 @@ TEST_F(SimulatedDownload, ReadBackDifferenceEndsAfterOneAttempt) {
                          "\nERROR: Uploaded Application Image is corrupted." + kDownloadFailed));
     EXPECT_EQ(CountOf(result.output, "\nOpen communication channel"), 1);
     EXPECT_TRUE(SleepRecorder::Pauses().empty());
+    EXPECT_TRUE(Ends(Ending(), {3, QEL_FAILURE_WRONG_IMAGE, 5011, 1}));
+}
+
+// Stops the download it watches once the data pages have begun, as a station's stop button would.
+class CancellingSink : public qel::EventSink {
+  public:
+    void OnEvent(const qel_event& event) override {
+        if (event.kind == QEL_EVENT_PROGRESS && event.phase == QEL_PHASE_WRITE) {
+            cancel = true;
+        }
+        events.OnEvent(event);
+    }
+    std::atomic<bool> cancel{false};
+    EventRecorder events;
+};
+
+TEST_F(SimulatedDownload, ACancelFlagSetByTheSinkEndsTheDownloadAtTheNextStep) {
+    _serial_open_params params{7, 1000};
+    qel::DownloadChannel device;
+    device.channel = &m_channel;
+    device.openRecord = &params;
+    CancellingSink sink;
+    testing::internal::CaptureStdout();
+    const qel::DownloadResult result =
+        qel::DownloadFile(m_settings.filePath, device, m_settings, sink, &sink.cancel);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+
+    EXPECT_EQ(result.failure, QEL_FAILURE_CANCELLED);
+    EXPECT_EQ(result.code, qel::kErrCancelled);
+    EXPECT_EQ(result.exitStatus, 2);
+    EXPECT_EQ(result.attempts, 1);
+    // The first data page was the last request; nothing is written after it and nothing retried.
+    ASSERT_FALSE(m_device.Requests().empty());
+    EXPECT_EQ(m_device.Requests().back().command, 0x18);
+    EXPECT_EQ(m_device.Requests().back().address, 0x40100u);
+    EXPECT_TRUE(SleepRecorder::Pauses().empty());
+    EXPECT_EQ(m_channel.Closes(), 2);
+    EXPECT_EQ(sink.events.Events().back().event.kind, QEL_EVENT_RESULT);
+    EXPECT_EQ(sink.events.Events().back().text, kDownloadFailed);
 }
 
 }  // namespace

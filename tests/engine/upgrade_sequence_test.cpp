@@ -2,9 +2,11 @@
 
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "device_model.h"
+#include "event_recorder.h"
 #include "expected_image.h"
 #include "fake_channel.h"
 #include "protocol_access.h"
@@ -208,6 +210,71 @@ TEST_P(SequenceTable, SendsTheRequestsOfItsRowAndPrintsTheirLines) {
     }
 }
 
+struct PhaseProgress {
+    int phase;
+    int done;
+    int total;
+};
+
+// The last progress of each phase, in the order the phases came; within a phase the pages done
+// go up by one from none.
+std::vector<PhaseProgress> LastProgressOfEachPhase(const EventRecorder& events) {
+    std::vector<PhaseProgress> phases;
+    for (const auto& recorded : events.OfKind(QEL_EVENT_PROGRESS)) {
+        const qel_event& event = recorded.event;
+        const bool begins = phases.empty() || phases.back().phase != event.phase;
+        EXPECT_EQ(event.pages_done, begins ? 0 : phases.back().done + 1)
+            << qel_phase_name(event.phase);
+        if (begins) {
+            phases.push_back({event.phase, event.pages_done, event.pages_total});
+        } else {
+            phases.back().done = event.pages_done;
+        }
+    }
+    return phases;
+}
+
+// The phases of the steps in their order, and the device check that has no step line.
+std::vector<int> PhasesOfTheSteps(const EventRecorder& events, int runMode) {
+    std::vector<int> phases;
+    for (const auto& recorded : events.OfKind(QEL_EVENT_STEP)) {
+        if (phases.empty() || phases.back() != recorded.event.phase) {
+            phases.push_back(recorded.event.phase);
+        }
+    }
+    if (runMode == 5) {
+        phases.push_back(QEL_PHASE_DEVICE_CHECK);
+    }
+    return phases;
+}
+
+TEST_P(SequenceTable, ReportsItsLinesToItsOwnSinkAndEveryPhaseToItsLastPage) {
+    const SequenceRow& row = GetParam();
+    SleepRecorder sleeps;
+    Rig rig(row.verifyMethod, row.runMode);
+    rig.Preload();
+    EventRecorder events;
+    rig.protocol.SetEventSink(&events);
+    std::string printed;
+    EXPECT_EQ(rig.Execute(&printed), 0);
+    EXPECT_EQ(printed, "");
+    EXPECT_EQ(events.Text(), row.lines(rig.ImageCrc()));
+
+    std::vector<int> reached;
+    for (const PhaseProgress& phase : LastProgressOfEachPhase(events)) {
+        EXPECT_EQ(phase.done, phase.total) << qel_phase_name(phase.phase);
+        reached.push_back(phase.phase);
+    }
+    EXPECT_EQ(reached, PhasesOfTheSteps(events, row.runMode));
+    // The line count grows with every exchange and never goes back.
+    std::uint64_t bytes = 0;
+    for (const auto& recorded : events.Events()) {
+        EXPECT_GE(recorded.event.line_bytes, bytes);
+        bytes = recorded.event.line_bytes;
+    }
+    EXPECT_GT(bytes, 0u);
+}
+
 // Names a case of the run mode and verify method tables.
 struct ModesName {
     template <typename Case>
@@ -240,6 +307,104 @@ TEST(UpgradeSequence, NotifiesTheWindowOfNothingButTheDeviceCheck) {
     ASSERT_EQ(window.Received().size(), 2u);
     EXPECT_EQ(window.Received()[0].wParam, (12u << 16) | 0x06);
     EXPECT_EQ(window.Received()[1].wParam, 0x86u);
+}
+
+struct LineFields {
+    int kind;
+    int phase;
+    int code;
+    int command;
+    unsigned address;
+    bool operator==(const LineFields&) const = default;
+};
+
+void PrintTo(const LineFields& line, std::ostream* out) {
+    *out << qel_event_kind_name(line.kind) << "/" << qel_phase_name(line.phase) << "/" << line.code
+         << "/" << line.command << "/0x" << std::hex << line.address << std::dec;
+}
+
+// Every event but the progress, by its fields.
+std::vector<LineFields> LinesOf(const EventRecorder& events) {
+    std::vector<LineFields> lines;
+    for (const auto& [event, text] : events.Events()) {
+        if (event.kind != QEL_EVENT_PROGRESS) {
+            lines.push_back({event.kind, event.phase, event.code, event.command, event.address});
+        }
+    }
+    return lines;
+}
+
+TEST(UpgradeEvents, EachLineCarriesItsKindPhaseCodeCommandAndAddress) {
+    Rig rig(2, 1);
+    EventRecorder events;
+    rig.protocol.SetEventSink(&events);
+    std::string printed;
+    ASSERT_EQ(rig.Execute(&printed), 0);
+    constexpr int kTrace = QEL_EVENT_TRACE, kStep = QEL_EVENT_STEP, kInfo = QEL_EVENT_INFO;
+    const std::vector<LineFields> expected = {
+        {QEL_EVENT_ATTEMPT, QEL_PHASE_CLEAR, 0, -1, 0},
+        {kTrace, QEL_PHASE_CLEAR, 0, 0x18, 0x40000},
+        {kStep, QEL_PHASE_CLEAR, 0, 0x18, 0x40000},
+        {kTrace, QEL_PHASE_WRITE, 0, 0x18, 0x40100},
+        {kStep, QEL_PHASE_WRITE, 0, 0x18, 0x40100},
+        {kTrace, QEL_PHASE_WRITE, 0, 0x18, 0x40200},
+        {kStep, QEL_PHASE_WRITE, 0, 0x18, 0x40200},
+        {kTrace, QEL_PHASE_HEADER, 0, 0x18, 0x40000},
+        {kStep, QEL_PHASE_HEADER, 0, 0x18, 0x40000},
+        {kInfo, QEL_PHASE_HEADER, 0, -1, 0},
+        {kTrace, QEL_PHASE_VERIFY_CRC, 0, 0x1C, 0x40000},
+        {kInfo, QEL_PHASE_VERIFY_CRC, 0, -1, 0},
+        {kInfo, QEL_PHASE_VERIFY_CRC, 0, -1, 0},
+        {kStep, QEL_PHASE_VERIFY_CRC, 0, 0x1C, 0x40000},
+        {kTrace, QEL_PHASE_READ_BACK, 0, 0x1A, 0},
+        {kTrace, QEL_PHASE_READ_BACK, 0, 0x1A, 0x40000},
+        {kTrace, QEL_PHASE_READ_BACK, 0, 0x1A, 0x40100},
+        {kTrace, QEL_PHASE_READ_BACK, 0, 0x1A, 0x40200},
+        {kStep, QEL_PHASE_READ_BACK, 0, 0x1A, 0x40000},
+        {kTrace, QEL_PHASE_RESET, 0, 0x0A, 0},
+        {kStep, QEL_PHASE_RESET, 0, 0x0A, 0},
+    };
+    EXPECT_EQ(LinesOf(events), expected);
+}
+
+TEST(UpgradeEvents, AFailedStepNamesItsCodeAndPage) {
+    Rig rig(1, 1);
+    rig.device.Options().failWriteAddress = 0x40200;
+    EventRecorder events;
+    rig.protocol.SetEventSink(&events);
+    std::string printed;
+    ASSERT_EQ(rig.Execute(&printed), qel::kErrReplyStatus);
+    const std::vector<LineFields> lines = LinesOf(events);
+    ASSERT_GE(lines.size(), 3u);
+    const std::vector<LineFields> tail(lines.end() - 3, lines.end());
+    EXPECT_EQ(tail,
+              (std::vector<LineFields>{{QEL_EVENT_TRACE, QEL_PHASE_WRITE, 0, 0x18, 0x40200},
+                                       {QEL_EVENT_TRACE, QEL_PHASE_WRITE, 5007, 0x18, 0x40200},
+                                       {QEL_EVENT_STEP, QEL_PHASE_WRITE, 5007, 0x18, 0x40200}}));
+}
+
+TEST(UpgradeEvents, TwoObjectsInTwoThreadsReportToTheirOwnSinks) {
+    Rig first(1, 1);
+    Rig second(2, 1, 3000);
+    EventRecorder firstEvents;
+    EventRecorder secondEvents;
+    first.protocol.SetEventSink(&firstEvents);
+    second.protocol.SetEventSink(&secondEvents);
+    int results[2] = {-1, -1};
+    CaptureStdout();
+    std::thread other([&] { results[1] = second.protocol.Execute(); });
+    results[0] = first.protocol.Execute();
+    other.join();
+    EXPECT_EQ(GetCapturedStdout(), "");
+    EXPECT_EQ(results[0], 0);
+    EXPECT_EQ(results[1], 0);
+    EXPECT_EQ(firstEvents.Text(), ClearLines(1) + PageLines("40100") + PageLines("40200") +
+                                      HeaderLines(1) + CrcLines(first.ImageCrc()) + kResetLines);
+    // The clear, a step a data page, the header page, the two verifications and the reset.
+    const std::size_t dataPages = second.image.size() / 256 - 1;
+    EXPECT_EQ(secondEvents.OfKind(QEL_EVENT_STEP).size(), 1 + dataPages + 4);
+    EXPECT_EQ(second.DeviceImage(), second.image);
+    EXPECT_EQ(first.DeviceImage(), first.image);
 }
 
 TEST(UpgradeSequence, AnImageOfOnePageGoesFromTheClearedHeaderStraightToTheHeaderPage) {

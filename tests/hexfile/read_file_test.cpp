@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 
 #include "case_name.h"
+#include "event_recorder.h"
 #include "hex_file.h"
 #include "hex_reader.h"
 #include "image_loader.h"
@@ -17,10 +19,14 @@ struct Loaded {
     std::string printed;
 };
 
-Loaded ReadFile(const std::string& path) {
+// Through HL_ReadFile, or with a sink of the test's.
+Loaded ReadFile(const std::string& path, qel::EventSink* sink = nullptr) {
     Loaded loaded{0, reinterpret_cast<char*>(1), -7, -7, ""};
     testing::internal::CaptureStdout();
-    loaded.result = HL_ReadFile(path.c_str(), &loaded.image, &loaded.first, &loaded.end);
+    loaded.result =
+        sink != nullptr
+            ? HL_ReadFileWithSink(path.c_str(), &loaded.image, &loaded.first, &loaded.end, sink)
+            : HL_ReadFile(path.c_str(), &loaded.image, &loaded.first, &loaded.end);
     loaded.printed = testing::internal::GetCapturedStdout();
     return loaded;
 }
@@ -68,6 +74,47 @@ TEST_P(ReadFileTest, GivesTheSpanOrPrintsWhyNot) {
         EXPECT_EQ(static_cast<unsigned char>(loaded.image[kImageSize - 1]), 0xFF);
         delete[] loaded.image;
     }
+
+    // With a sink of its own the load prints nothing: its messages are error events.
+    EventRecorder events;
+    const Loaded quiet = ReadFile(path, &events);
+    EXPECT_EQ(quiet.printed, "");
+    EXPECT_EQ(events.Text(), printed);
+    for (const auto& [event, text] : events.Events()) {
+        EXPECT_EQ(event.kind, QEL_EVENT_ERROR) << text;
+        EXPECT_EQ(event.phase, QEL_PHASE_LOAD) << text;
+    }
+    EXPECT_EQ(quiet.result, row.result);
+    EXPECT_EQ(quiet.first, row.first);
+    if (quiet.result == 0) {
+        delete[] quiet.image;
+    }
+}
+
+// The reader's state is one load's at a time: loads from two threads wait for each other.
+TEST(ReadFileTest, LoadsFromTwoThreadsKeepTheirOwnSpans) {
+    TempDir dir;
+    const std::string low = dir.Write("low.hex", Data(0x3000) + kEnd);
+    const std::string high =
+        dir.Write("high.hex", ":020000040001F9\n" + Data(0x2000) + Data(0x2010) + kEnd);
+    // Counts the loads that fail or give another span, and the messages.
+    auto load = [](const std::string& path, int expectedFirst, int expectedEnd, int* wrong) {
+        EventRecorder events;
+        for (int i = 0; i < 50; ++i) {
+            char* image = nullptr;
+            int first = 0, end = 0;
+            const int result = HL_ReadFileWithSink(path.c_str(), &image, &first, &end, &events);
+            *wrong += result == 0 && first == expectedFirst && end == expectedEnd ? 0 : 1;
+            delete[] image;
+        }
+        *wrong += static_cast<int>(events.Events().size());
+    };
+    int wrong[2] = {0, 0};
+    std::thread other(load, high, 0x12000, 0x12020, &wrong[1]);
+    load(low, 0x3000, 0x3010, &wrong[0]);
+    other.join();
+    EXPECT_EQ(wrong[0], 0);
+    EXPECT_EQ(wrong[1], 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(

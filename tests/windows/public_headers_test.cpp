@@ -4,6 +4,8 @@
 #undef WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include "hex_file.h"
+#include "qel_download.h"
 #include "qel_protocol.h"
 #include "qel_sleep.h"
 #include "serial_channel.h"
