@@ -40,7 +40,7 @@ QEL_API int MaxAttemptsOf(const DownloadSettings& settings);
 using ImageLoader = int (*)(const char* path, char** image, int* first, int* end);
 
 // A loaded file with its application image, ready for any number of downloads in any threads.
-struct PreparedFirmware {
+struct QEL_API PreparedFirmware {
     std::uint32_t first = 0;                      // the lowest address of the file's data
     std::uint32_t end = 0;                        // the end of its data (exclusive)
     std::vector<unsigned char> applicationImage;  // header, data and zero fill, whole pages

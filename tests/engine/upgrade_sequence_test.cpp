@@ -340,30 +340,28 @@ TEST(UpgradeEvents, EachLineCarriesItsKindPhaseCodeCommandAndAddress) {
     rig.protocol.SetEventSink(&events);
     std::string printed;
     ASSERT_EQ(rig.Execute(&printed), 0);
-    constexpr int kTrace = QEL_EVENT_TRACE, kStep = QEL_EVENT_STEP, kInfo = QEL_EVENT_INFO;
-    const std::vector<LineFields> expected = {
-        {QEL_EVENT_ATTEMPT, QEL_PHASE_CLEAR, 0, -1, 0},
-        {kTrace, QEL_PHASE_CLEAR, 0, 0x18, 0x40000},
-        {kStep, QEL_PHASE_CLEAR, 0, 0x18, 0x40000},
-        {kTrace, QEL_PHASE_WRITE, 0, 0x18, 0x40100},
-        {kStep, QEL_PHASE_WRITE, 0, 0x18, 0x40100},
-        {kTrace, QEL_PHASE_WRITE, 0, 0x18, 0x40200},
-        {kStep, QEL_PHASE_WRITE, 0, 0x18, 0x40200},
-        {kTrace, QEL_PHASE_HEADER, 0, 0x18, 0x40000},
-        {kStep, QEL_PHASE_HEADER, 0, 0x18, 0x40000},
-        {kInfo, QEL_PHASE_HEADER, 0, -1, 0},
-        {kTrace, QEL_PHASE_VERIFY_CRC, 0, 0x1C, 0x40000},
-        {kInfo, QEL_PHASE_VERIFY_CRC, 0, -1, 0},
-        {kInfo, QEL_PHASE_VERIFY_CRC, 0, -1, 0},
-        {kStep, QEL_PHASE_VERIFY_CRC, 0, 0x1C, 0x40000},
-        {kTrace, QEL_PHASE_READ_BACK, 0, 0x1A, 0},
-        {kTrace, QEL_PHASE_READ_BACK, 0, 0x1A, 0x40000},
-        {kTrace, QEL_PHASE_READ_BACK, 0, 0x1A, 0x40100},
-        {kTrace, QEL_PHASE_READ_BACK, 0, 0x1A, 0x40200},
-        {kStep, QEL_PHASE_READ_BACK, 0, 0x1A, 0x40000},
-        {kTrace, QEL_PHASE_RESET, 0, 0x0A, 0},
-        {kStep, QEL_PHASE_RESET, 0, 0x0A, 0},
+    std::vector<LineFields> expected = {{QEL_EVENT_ATTEMPT, QEL_PHASE_CLEAR, 0, -1, 0}};
+    // A command's "DBG: " line, then for a step its result line.
+    auto add = [&expected](int phase, int command, unsigned address, bool step = true) {
+        expected.push_back({QEL_EVENT_TRACE, phase, 0, command, address});
+        if (step) {
+            expected.push_back({QEL_EVENT_STEP, phase, 0, command, address});
+        }
     };
+    const LineFields info{QEL_EVENT_INFO, QEL_PHASE_VERIFY_CRC, 0, -1, 0};
+    add(QEL_PHASE_CLEAR, 0x18, 0x40000);
+    add(QEL_PHASE_WRITE, 0x18, 0x40100);
+    add(QEL_PHASE_WRITE, 0x18, 0x40200);
+    add(QEL_PHASE_HEADER, 0x18, 0x40000);
+    expected.push_back({QEL_EVENT_INFO, QEL_PHASE_HEADER, 0, -1, 0});  // the verify method
+    add(QEL_PHASE_VERIFY_CRC, 0x1C, 0x40000, false);
+    expected.insert(expected.end(), {info, info});  // the two CRC16s
+    expected.push_back({QEL_EVENT_STEP, QEL_PHASE_VERIFY_CRC, 0, 0x1C, 0x40000});
+    for (unsigned address : {0u, 0x40000u, 0x40100u, 0x40200u}) {
+        add(QEL_PHASE_READ_BACK, 0x1A, address, false);
+    }
+    expected.push_back({QEL_EVENT_STEP, QEL_PHASE_READ_BACK, 0, 0x1A, 0x40000});
+    add(QEL_PHASE_RESET, 0x0A, 0);
     EXPECT_EQ(LinesOf(events), expected);
 }
 
