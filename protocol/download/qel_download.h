@@ -31,6 +31,7 @@ struct DownloadSettings {
     // every failed attempt, the last one too. N > 0: at most N attempts, none after the last.
     int maxAttempts = 0;
     unsigned long pauseMs = kDefaultPauseMs;  // after a failed attempt, through qel::Sleep
+    // Options that change how pages are sent come here, with defaults that keep this behaviour.
 };
 
 // The number of attempts that settings allow.

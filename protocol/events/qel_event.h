@@ -70,7 +70,7 @@ typedef struct qel_event {
     int32_t attempt;       /* attempt number (RESULT: attempts made), 0 when none */
     int32_t pages_done;    /* progress: pages of this phase done (RESULT: pages written) */
     int32_t pages_total;   /* progress: pages of this phase in all (START, RESULT: of the image) */
-    uint64_t line_bytes;   /* characters sent and received on the line since the measures began */
+    uint64_t line_bytes;   /* characters sent and received on the line since Execute began */
     uint32_t elapsed_ms;   /* since the download (or Execute) began; 0 from a source that does not
                               measure (the file reader and the serial channel outside a download) */
     const char* text;      /* the exact text the default sink prints ("" for none); valid only

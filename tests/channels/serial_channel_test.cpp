@@ -5,6 +5,7 @@
 #include <string>
 
 #include "comms_test_access.h"
+#include "event_recorder.h"
 #include "pty_pair.h"
 #include "qel_codes.h"
 
@@ -74,6 +75,16 @@ TEST(SerialChannel, FailedSetupReturnsTheLibrarysCodeAndGoesNoFurther) {
 
     EXPECT_EQ(OpenPrinting(channel, nullptr, &result), "");
     EXPECT_EQ(result, kCommsErrBadSettings);
+
+    // With a sink of its own, which its copies keep, the line is an event and nothing is printed.
+    EventRecorder events;
+    channel.SetEventSink(&events);
+    SerialChannel copy(channel);
+    EXPECT_EQ(OpenPrinting(copy, &params, &result), "");
+    ASSERT_EQ(events.Events().size(), 1u);
+    EXPECT_EQ(events.Text(), "\nInitialize communication port (COM3, 115200)...");
+    EXPECT_EQ(events.Events()[0].event.kind, QEL_EVENT_INFO);
+    EXPECT_EQ(events.Events()[0].event.phase, QEL_PHASE_OPEN);
 }
 
 TEST(SerialChannel, PortThatDoesNotComeUpGives2143AndTheNextOpenRecovers) {

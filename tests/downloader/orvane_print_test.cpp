@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "event_sink.h"
 #include "orvane_print.h"
 
 #ifndef _WIN32
@@ -57,6 +58,20 @@ TEST(OrvanePrint, EachMessageReachesStdoutBeforeTheNextStep) {
     EXPECT_EQ(out.Available(), "\nConnecting 127.0.0.1:262...");
     orvane::Print("\nDone.");
     EXPECT_EQ(out.Available(), "\nDone.");
+}
+
+TEST(DefaultEventSink, EachTextReachesStdoutBeforeTheNextStep) {
+    StdoutPipe out;
+    ASSERT_TRUE(out.Ready());
+    qel_event event = qel::MakeEvent(QEL_EVENT_INFO);
+    event.text = "\nConnecting 127.0.0.1:262...";
+    qel::DefaultEventSink().OnEvent(event);
+    EXPECT_EQ(out.Available(), "\nConnecting 127.0.0.1:262...");
+    // The silent sink prints nothing, and neither does the default sink for an event without text.
+    qel::SilentEventSink().OnEvent(event);
+    event.text = "";
+    qel::DefaultEventSink().OnEvent(event);
+    EXPECT_EQ(out.Available(), "");
 }
 #endif
 

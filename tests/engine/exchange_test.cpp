@@ -2,9 +2,11 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "fake_channel.h"
 #include "protocol_access.h"
+#include "qel_event.h"
 #include "trace_recorder.h"
 
 namespace {
@@ -17,7 +19,7 @@ TEST(ResultCodeText, NamesEveryCodeOfTheLibraryAndOfTheSerialLibrary) {
     for (int code = 5001; code <= 5012; ++code) {
         codes.push_back(code);
     }
-    for (int code = 5017; code <= 5028; ++code) {
+    for (int code = 5017; code <= 5030; ++code) {
         codes.push_back(code);
     }
     for (int code = 3001; code <= 3011; ++code) {
@@ -35,6 +37,32 @@ TEST(ResultCodeText, NamesEveryCodeOfTheLibraryAndOfTheSerialLibrary) {
     for (int code : {5013, 5016, 3000, 3012, 1}) {
         EXPECT_EQ(qel::ResultCodeText(code), unknown) << code;
     }
+}
+
+// Scripts read these words and numbers, so they stay as they are.
+TEST(EventNames, NameEveryKindPhaseAndFailureWithTheExitStatusOfEachFailure) {
+    const std::vector<std::string> kinds{"trace",   "step",  "attempt",  "open",  "info",
+                                         "warning", "error", "progress", "start", "result"};
+    const std::vector<std::string> phases{"none",      "load",  "prepare",     "open",
+                                          "clear",     "write", "header",      "verify_crc",
+                                          "read_back", "reset", "device_check"};
+    const std::vector<std::string> failures{"none",        "options",  "file",        "setup",
+                                            "unreachable", "exchange", "wrong_image", "cancelled"};
+    const std::vector<int> exitStatuses{0, 1, 1, 1, 2, 2, 3, 2};
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        EXPECT_EQ(qel_event_kind_name(static_cast<int32_t>(i + 1)), kinds[i]);
+    }
+    for (std::size_t i = 0; i < phases.size(); ++i) {
+        EXPECT_EQ(qel_phase_name(static_cast<int32_t>(i)), phases[i]);
+    }
+    for (std::size_t i = 0; i < failures.size(); ++i) {
+        EXPECT_EQ(qel_failure_name(static_cast<int32_t>(i)), failures[i]);
+        EXPECT_EQ(qel_exit_status_of(static_cast<int32_t>(i)), exitStatuses[i]) << failures[i];
+    }
+    EXPECT_STREQ(qel_event_kind_name(0), "unknown");
+    EXPECT_STREQ(qel_event_kind_name(11), "unknown");
+    EXPECT_STREQ(qel_phase_name(-1), "unknown");
+    EXPECT_STREQ(qel_failure_name(8), "unknown");
 }
 
 TEST(ProtocolObject, StartsWithTheFieldsOfAFreshObject) {
