@@ -184,7 +184,7 @@ TEST_F(DriverTest, ImageBelowTheLoaderIsRefusedAfterLoading) {
                          "\nThe HEX is not suitable for remote downloading. Exit.\n"));
     EXPECT_EQ(CountOf(result.output, "\nPrepare data buffer..."), 0);
     EXPECT_TRUE(channel.Calls().empty());
-    EXPECT_TRUE(Ends(Ending(), {1, QEL_FAILURE_FILE, 5029, 0}));
+    EXPECT_TRUE(Ends(Ending(), {1, QEL_FAILURE_FILE, 5032, 0}));
 }
 
 // A loader that reports a range holding no data, which no image can be built from.

@@ -19,7 +19,7 @@ TEST(ResultCodeText, NamesEveryCodeOfTheLibraryAndOfTheSerialLibrary) {
     for (int code = 5001; code <= 5012; ++code) {
         codes.push_back(code);
     }
-    for (int code = 5017; code <= 5030; ++code) {
+    for (int code = 5017; code <= 5033; ++code) {
         codes.push_back(code);
     }
     for (int code = 3001; code <= 3011; ++code) {
