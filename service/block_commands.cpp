@@ -11,40 +11,28 @@ std::string RecordHex(const Record& record) {
     return HexBytes(record.bytes, sizeof record.bytes);
 }
 
-Outcome ReadConfig(QelProtocol& protocol, Report& report) {
-    _qel_configuration configuration{};
-    const int result = protocol.ReadConfiguration(&configuration);
+// A fixed-size block read from the device and reported in hex under key and label.
+template <class Record>
+Outcome ReadBlock(QelProtocol& protocol, int (QelProtocol::*read)(Record*), Report& report,
+                  const char* key, const char* label, const char* failure) {
+    Record record{};
+    const int result = (protocol.*read)(&record);
     if (result != qel::kOk) {
-        return Outcome::Device(result, "Cannot read the configuration.");
+        return Outcome::Device(result, failure);
     }
-    report.Add("configuration", "Configuration", RecordHex(configuration));
+    report.Add(key, label, RecordHex(record));
     return Outcome::Ok();
 }
 
-Outcome WriteConfig(QelProtocol& protocol, const ServiceRequest& request) {
-    _qel_configuration configuration{};
-    std::memcpy(configuration.bytes, request.bytes.data(), sizeof configuration.bytes);
-    const int result = protocol.WriteConfiguration(&configuration);
-    return result == qel::kOk ? Outcome::Ok()
-                              : Outcome::Device(result, "Cannot write the configuration.");
-}
-
-Outcome ReadClock(QelProtocol& protocol, Report& report) {
-    _qel_system_time clock{};
-    const int result = protocol.ReadSystemTime(&clock);
-    if (result != qel::kOk) {
-        return Outcome::Device(result, "Cannot read the system clock.");
-    }
-    report.Add("clock", "System clock", RecordHex(clock));
-    return Outcome::Ok();
-}
-
-Outcome WriteClock(QelProtocol& protocol, const ServiceRequest& request) {
-    _qel_system_time clock{};
-    std::memcpy(clock.bytes, request.bytes.data(), sizeof clock.bytes);
-    const int result = protocol.WriteSystemTime(&clock);
-    return result == qel::kOk ? Outcome::Ok()
-                              : Outcome::Device(result, "Cannot write the system clock.");
+// A fixed-size block written to the device from the request's bytes, which the command line
+// has checked to be exactly the block's size.
+template <class Record>
+Outcome WriteBlock(QelProtocol& protocol, int (QelProtocol::*write)(const Record*),
+                   const ServiceRequest& request, const char* failure) {
+    Record record{};
+    std::memcpy(record.bytes, request.bytes.data(), sizeof record.bytes);
+    const int result = (protocol.*write)(&record);
+    return result == qel::kOk ? Outcome::Ok() : Outcome::Device(result, failure);
 }
 
 Outcome RawData(QelProtocol& protocol, Report& report) {
@@ -80,13 +68,17 @@ Outcome Reset(QelProtocol& protocol) {
 Outcome RunBlockCommand(QelProtocol& protocol, const ServiceRequest& request, Report& report) {
     switch (request.command) {
         case Command::kReadConfig:
-            return ReadConfig(protocol, report);
+            return ReadBlock(protocol, &QelProtocol::ReadConfiguration, report, "configuration",
+                             "Configuration", "Cannot read the configuration.");
         case Command::kWriteConfig:
-            return WriteConfig(protocol, request);
+            return WriteBlock(protocol, &QelProtocol::WriteConfiguration, request,
+                              "Cannot write the configuration.");
         case Command::kReadClock:
-            return ReadClock(protocol, report);
+            return ReadBlock(protocol, &QelProtocol::ReadSystemTime, report, "clock",
+                             "System clock", "Cannot read the system clock.");
         case Command::kWriteClock:
-            return WriteClock(protocol, request);
+            return WriteBlock(protocol, &QelProtocol::WriteSystemTime, request,
+                              "Cannot write the system clock.");
         case Command::kRawData:
             return RawData(protocol, report);
         case Command::kData:

@@ -37,16 +37,10 @@ int HL_ReadIntelRecordBody(const char* line, const HL_IntelRecordFields& fields,
                            unsigned char* data, void* context, HL_MessageCallback onMessage) {
     using namespace hexfile_messages;
     unsigned sum = fields.count + (fields.address >> 8) + (fields.address & 0xFFu) + fields.type;
-    const char* text = line + kDataPosition;
-    for (unsigned index = 0; index < fields.count; ++index, text += 2) {
-        if (HL_HexByte(text, &data[index]) != 0) {
-            return HL_Report(context, kBadDataByte, onMessage);
-        }
-        sum += data[index];
-    }
     std::uint8_t checksum = 0;
-    if (HL_HexByte(text, &checksum) != 0) {
-        return HL_Report(context, kBadChecksumField, onMessage);
+    if (HL_ReadDataAndChecksum(line + kDataPosition, fields.count, data, &sum, &checksum, context,
+                               onMessage) != 0) {
+        return 1;
     }
     if (((sum + checksum) & 0xFFu) != 0) {
         return HL_Report(context, kChecksumMismatch, onMessage);

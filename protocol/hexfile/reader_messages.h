@@ -2,6 +2,7 @@
 // other gets them on one line, followed by the text of the bad line.
 #pragma once
 
+#include "hex_digits.h"
 #include "hex_reader.h"
 
 namespace hexfile_messages {
@@ -34,4 +35,21 @@ inline int HL_Report(void* context, const char* text, HL_MessageCallback onMessa
         onMessage(context, 1, text);
     }
     return 1;
+}
+
+// The data bytes of a record, added into sum, and the checksum byte after them, as both record
+// formats lay them out. Returns 0, or 1 after the message of the first fault.
+inline int HL_ReadDataAndChecksum(const char* text, unsigned count, unsigned char* data,
+                                  unsigned* sum, std::uint8_t* checksum, void* context,
+                                  HL_MessageCallback onMessage) {
+    for (unsigned index = 0; index < count; ++index, text += 2) {
+        if (HL_HexByte(text, &data[index]) != 0) {
+            return HL_Report(context, hexfile_messages::kBadDataByte, onMessage);
+        }
+        *sum += data[index];
+    }
+    if (HL_HexByte(text, checksum) != 0) {
+        return HL_Report(context, hexfile_messages::kBadChecksumField, onMessage);
+    }
+    return 0;
 }

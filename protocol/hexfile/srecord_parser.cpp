@@ -36,18 +36,12 @@ int HL_ParseSRecordLine(const char* line, unsigned char* data, std::uint16_t* ad
     }
     const unsigned dataCount = byteCount - kCountOverhead;
     unsigned sum = byteCount + (*address >> 8) + (*address & 0xFFu);
-    const char* text = line + kDataPosition;
-    for (unsigned index = 0; index < dataCount; ++index, text += 2) {
-        if (HL_HexByte(text, &data[index]) != 0) {
-            return HL_Report(context, kBadDataByte, onMessage);
-        }
-        sum += data[index];
+    std::uint8_t checksum = 0;
+    if (HL_ReadDataAndChecksum(line + kDataPosition, dataCount, data, &sum, &checksum, context,
+                               onMessage) != 0) {
+        return 1;
     }
     *count = static_cast<std::uint16_t>(dataCount);
-    std::uint8_t checksum = 0;
-    if (HL_HexByte(text, &checksum) != 0) {
-        return HL_Report(context, kBadChecksumField, onMessage);
-    }
     if (((~sum) & 0xFFu) != checksum) {
         return HL_Report(context, kChecksumMismatch, onMessage);
     }

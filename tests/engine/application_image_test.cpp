@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "case_name.h"
+#include "event_sink.h"
 #include "fake_channel.h"
 #include "frame_codec.h"
 #include "protocol_access.h"
@@ -18,6 +19,12 @@ constexpr int kFirst = 0x3000;
 
 std::vector<char> Firmware() {
     return std::vector<char>(0x80000, static_cast<char>(0xFF));
+}
+
+// For the tests that look only at the image, not at the lines that preparing it reports.
+int PrepareQuietly(QelProtocol& protocol, char* firmware, int first, int end) {
+    protocol.SetEventSink(&qel::SilentEventSink());
+    return protocol.PrepareDataBuffer(firmware, first, end);
 }
 
 Bytes ImageOf(QelProtocolTestAccess& access) {
@@ -82,9 +89,7 @@ TEST(ApplicationImage, CopiesGapsAsTheyAreAndCoversExactlyTheDataWithItsCrc) {
     firmware[kFirst + 300] = 0x55;  // just past the end: not copied
     QelProtocol protocol(nullptr, 1, 1, nullptr);
     QelProtocolTestAccess access(protocol);
-    CaptureStdout();
-    ASSERT_EQ(protocol.PrepareDataBuffer(firmware.data(), kFirst, kFirst + 300), 0);
-    GetCapturedStdout();
+    ASSERT_EQ(PrepareQuietly(protocol, firmware.data(), kFirst, kFirst + 300), 0);
     const Bytes image = ImageOf(access);
     const auto* data = reinterpret_cast<const unsigned char*>(firmware.data() + kFirst);
     EXPECT_EQ(Bytes(image.begin() + 64, image.begin() + 364), Bytes(data, data + 300));
@@ -99,10 +104,8 @@ TEST(ApplicationImage, ANewCallReplacesTheImage) {
     std::vector<char> firmware = Firmware();
     QelProtocol protocol(nullptr, 1, 1, nullptr);
     QelProtocolTestAccess access(protocol);
-    CaptureStdout();
-    ASSERT_EQ(protocol.PrepareDataBuffer(firmware.data(), kFirst, kFirst + 500), 0);
-    ASSERT_EQ(protocol.PrepareDataBuffer(firmware.data(), kFirst, kFirst + 3), 0);
-    GetCapturedStdout();
+    ASSERT_EQ(PrepareQuietly(protocol, firmware.data(), kFirst, kFirst + 500), 0);
+    ASSERT_EQ(PrepareQuietly(protocol, firmware.data(), kFirst, kFirst + 3), 0);
     EXPECT_EQ(access.DataSize(), 256);
     EXPECT_EQ(access.DataBuffer()[4], 3);
 }
@@ -121,13 +124,12 @@ TEST_P(ApplicationImageRefusal, RefusesAndKeepsThePreviousImage) {
     firmware[kFirst] = 0x42;
     QelProtocol protocol(nullptr, 1, 1, nullptr);
     QelProtocolTestAccess access(protocol);
-    CaptureStdout();
-    ASSERT_EQ(protocol.PrepareDataBuffer(firmware.data(), kFirst, kFirst + 3), 0);
-    GetCapturedStdout();
+    ASSERT_EQ(PrepareQuietly(protocol, firmware.data(), kFirst, kFirst + 3), 0);
     const Bytes before = ImageOf(access);
     const unsigned char* buffer = access.DataBuffer();
 
     const RefusedRange& range = GetParam();
+    protocol.SetEventSink(nullptr);  // a refusal prints nothing even to the default sink
     CaptureStdout();
     EXPECT_NE(protocol.PrepareDataBuffer(range.nullImage ? nullptr : firmware.data(), range.first,
                                          range.end),
@@ -150,9 +152,7 @@ TEST(ApplicationImage, TheWholeFirmwareImageIsAValidRange) {
     std::vector<char> firmware = Firmware();
     QelProtocol protocol(nullptr, 1, 1, nullptr);
     QelProtocolTestAccess access(protocol);
-    CaptureStdout();
-    EXPECT_EQ(protocol.PrepareDataBuffer(firmware.data(), 0, 0x80000), 0);
-    GetCapturedStdout();
+    EXPECT_EQ(PrepareQuietly(protocol, firmware.data(), 0, 0x80000), 0);
     EXPECT_EQ(access.DataSize(), 0x80100);
 }
 
