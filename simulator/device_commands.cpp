@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "device_model.h"
+#include "fault_list.h"
 #include "memory_record.h"
 #include "wire_check.h"
 
@@ -54,6 +55,14 @@ DeviceModel::Answer DeviceModel::WithStatus(std::uint8_t status) const {
     return {{status}, true, false};
 }
 
+// Memory reads answer with their status followed by a memory record.
+DeviceModel::Answer DeviceModel::WithRecord(std::uint8_t status,
+                                            const std::vector<std::uint8_t>& record) const {
+    Answer answer = WithStatus(status);
+    answer.body.insert(answer.body.end(), record.begin(), record.end());
+    return answer;
+}
+
 DeviceModel::Answer DeviceModel::WriteConfiguration(const RequestFrame& request, bool refuse) {
     if (refuse || request.payload.size() != kConfigurationSize) {
         return WithStatus(kStatusRefused);
@@ -101,9 +110,8 @@ DeviceModel::Answer DeviceModel::WritePage(const RequestFrame& request, bool ref
 DeviceModel::Answer DeviceModel::ReadPage(const RequestFrame& request, bool refuse,
                                           RequestRecord& noted) const {
     const auto record = ParseRecord(request.payload, LengthField::k16Bit, 0);
-    const auto fields = PeekRecord(request.payload, LengthField::k16Bit);
-    const std::uint32_t address = fields ? fields->address : 0;
-    const std::uint32_t length = fields ? fields->length : 0;
+    const auto [address, length, ignored] =
+        PeekRecord(request.payload, LengthField::k16Bit).value_or(MemoryRecord{});
     std::vector<std::uint8_t> page(kPageSize, 0x00);
     std::uint8_t status = kStatusOk;
     if (refuse || !record || length != kPageSize || !InMemory(address, kPageSize)) {
@@ -112,22 +120,18 @@ DeviceModel::Answer DeviceModel::ReadPage(const RequestFrame& request, bool refu
         std::memcpy(page.data(), m_memory.data() + address, kPageSize);
         if (m_options.flipReadAddress == address) {
             // A fault on the way back only: memory and its CRC16 stay right.
-            noted.faults += noted.faults.empty() ? "flip-read" : ",flip-read";
+            AddFault(noted.faults, "flip-read");
             page[kPageSize / 2] ^= 0x01;
         }
     }
-    Answer answer = WithStatus(status);
-    const auto reply = BuildRecord(address, length, LengthField::k16Bit, page);
-    answer.body.insert(answer.body.end(), reply.begin(), reply.end());
-    return answer;
+    return WithRecord(status, BuildRecord(address, length, LengthField::k16Bit, page));
 }
 
 DeviceModel::Answer DeviceModel::MemoryCrc16(const RequestFrame& request, bool refuse,
                                              RequestRecord& record) const {
     const auto parsed = ParseRecord(request.payload, LengthField::k32Bit, 0);
-    const auto fields = PeekRecord(request.payload, LengthField::k32Bit);
-    const std::uint32_t address = fields ? fields->address : 0;
-    const std::uint32_t size = fields ? fields->length : 0;
+    const auto [address, size, ignored] =
+        PeekRecord(request.payload, LengthField::k32Bit).value_or(MemoryRecord{});
     std::uint8_t status = kStatusOk;
     std::uint16_t crc = 0;
     if (refuse || !parsed || !InMemory(address, size)) {
@@ -135,16 +139,13 @@ DeviceModel::Answer DeviceModel::MemoryCrc16(const RequestFrame& request, bool r
     } else {
         crc = Crc16Arc(std::span(m_memory).subspan(address, size));
         if (m_options.lieAboutCrc16) {
-            record.faults += record.faults.empty() ? "lie-crc" : ",lie-crc";
+            AddFault(record.faults, "lie-crc");
             crc ^= 0xFFFF;
         }
     }
     const std::uint8_t value[2] = {static_cast<std::uint8_t>(crc & 0xFF),
                                    static_cast<std::uint8_t>(crc >> 8)};
-    Answer answer = WithStatus(status);
-    const auto reply = BuildRecord(address, size, LengthField::k32Bit, value);
-    answer.body.insert(answer.body.end(), reply.begin(), reply.end());
-    return answer;
+    return WithRecord(status, BuildRecord(address, size, LengthField::k32Bit, value));
 }
 
 }  // namespace qelsim

@@ -2,18 +2,9 @@
 
 #include <algorithm>
 
+#include "fault_list.h"
+
 namespace qelsim {
-namespace {
-
-bool Names(const std::set<std::uint32_t>& numbers, std::size_t number) {
-    return number <= 0xFFFFFFFFU && numbers.count(static_cast<std::uint32_t>(number)) != 0;
-}
-
-void AddFault(std::string& faults, const char* name) {
-    faults += faults.empty() ? name : std::string(",") + name;
-}
-
-}  // namespace
 
 DeviceLink::DeviceLink(SimulatedDevice& simulated, SteadyTime start)
     : m_simulated(simulated), m_busyUntil(start), m_lastActivity(start) {}

@@ -4,22 +4,11 @@
 #include <algorithm>
 
 #include "boot_check.h"
+#include "fault_list.h"
 #include "memory_record.h"
 
 namespace qelsim {
 namespace {
-
-void AddFault(std::string& faults, const char* name) {
-    if (!faults.empty()) {
-        faults += ',';
-    }
-    faults += name;
-}
-
-bool Contains(const std::set<std::uint32_t>& numbers, std::size_t number) {
-    return number <= std::numeric_limits<std::uint32_t>::max() &&
-           numbers.count(static_cast<std::uint32_t>(number)) != 0;
-}
 
 void NoteRecordFields(const RequestFrame& request, RequestRecord& record) {
     const bool pageCommand = request.command == kCmdWritePage || request.command == kCmdReadPage;
@@ -64,7 +53,7 @@ std::optional<std::string> DeviceModel::HandleRequest(std::string_view line) {
         return std::nullopt;
     }
     const std::size_t number = m_requestCount;
-    bool refuse = Contains(m_options.failStatusRequests, number);
+    bool refuse = Names(m_options.failStatusRequests, number);
     if (RefusesWriteAt(request, record)) {
         refuse = true;
     }
@@ -73,7 +62,7 @@ std::optional<std::string> DeviceModel::HandleRequest(std::string_view line) {
     }
     Answer answer = Dispatch(request, record, refuse);
     std::string text = Finish(request, std::move(answer), record);
-    if (Contains(m_options.dropReplies, number)) {
+    if (Names(m_options.dropReplies, number)) {
         AddFault(record.faults, "drop");
         return std::nullopt;
     }
@@ -111,12 +100,12 @@ std::string DeviceModel::Finish(const RequestFrame& request, Answer answer, Requ
     }
     const std::size_t number = m_requestCount;
     std::uint8_t messageId = request.messageId;
-    if (Contains(m_options.wrongIdReplies, number)) {
+    if (Names(m_options.wrongIdReplies, number)) {
         AddFault(record.faults, "wrong-id");
         messageId = static_cast<std::uint8_t>(messageId + 1);
     }
     std::vector<std::uint8_t> frame = BuildReplyFrame(request.command, messageId, answer.body);
-    if (Contains(m_options.corruptReplies, number)) {
+    if (Names(m_options.corruptReplies, number)) {
         AddFault(record.faults, "corrupt");
         frame.back() ^= 0xFF;
     }

@@ -77,6 +77,7 @@ class DeviceModel {
     bool StaysSilent();
     Answer Dispatch(const RequestFrame& request, RequestRecord& record, bool refuse);
     Answer WithStatus(std::uint8_t status) const;
+    Answer WithRecord(std::uint8_t status, const std::vector<std::uint8_t>& record) const;
     Answer WriteConfiguration(const RequestFrame& request, bool refuse);
     Answer WriteSystemTime(const RequestFrame& request, bool refuse);
     Answer ReadRawData() const;

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <iostream>
 
+#include "fault_list.h"
+
 namespace qelsim {
 
 SimOutputs::SimOutputs(std::string logPath, std::string dumpPath)
@@ -33,9 +35,7 @@ std::string JsonString(const std::string& text) {
 void SimOutputs::LogRequest(std::size_t number, const RequestRecord& record,
                             const std::string& lineFaults) {
     std::string faults = record.faults;
-    if (!lineFaults.empty()) {
-        faults += (faults.empty() ? "" : ",") + lineFaults;
-    }
+    AddFault(faults, lineFaults);
     const std::string status = record.status ? std::to_string(*record.status) : "null";
     WriteLine("{\"event\":\"request\",\"n\":" + std::to_string(number) + ",\"command\":" +
               std::to_string(record.command) + ",\"id\":" + std::to_string(record.messageId) +
