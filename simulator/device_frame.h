@@ -16,6 +16,19 @@ inline constexpr std::uint8_t kFrameSeparator = 0x7D;
 inline constexpr std::uint8_t kReplyFlag = 0x80;
 inline constexpr std::size_t kSmallestFrame = 6;
 
+// The commands the device knows; a reply carries the command plus kReplyFlag.
+enum Command : std::uint8_t {
+    kCmdReadConfiguration = 0x02,
+    kCmdWriteConfiguration = 0x03,
+    kCmdReadRawData = 0x05,
+    kCmdReadSystemTime = 0x06,
+    kCmdWriteSystemTime = 0x08,
+    kCmdReset = 0x0A,
+    kCmdWritePage = 0x18,
+    kCmdReadPage = 0x1A,
+    kCmdMemoryCrc16 = 0x1C,
+};
+
 struct RequestFrame {
     std::uint8_t command = 0;
     std::uint8_t messageId = 0;

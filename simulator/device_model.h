@@ -15,15 +15,6 @@
 
 namespace qelsim {
 
-inline constexpr std::uint8_t kCmdReadConfiguration = 0x02;
-inline constexpr std::uint8_t kCmdWriteConfiguration = 0x03;
-inline constexpr std::uint8_t kCmdReadRawData = 0x05;
-inline constexpr std::uint8_t kCmdReadSystemTime = 0x06;
-inline constexpr std::uint8_t kCmdWriteSystemTime = 0x08;
-inline constexpr std::uint8_t kCmdReset = 0x0A;
-inline constexpr std::uint8_t kCmdWritePage = 0x18;
-inline constexpr std::uint8_t kCmdReadPage = 0x1A;
-inline constexpr std::uint8_t kCmdMemoryCrc16 = 0x1C;
 inline constexpr std::size_t kPageSize = 256;
 
 struct RequestRecord {
