@@ -12,6 +12,8 @@ int RunDownload(const RunSettings& settings, const DownloadServices& services,
     device.channel = channel.get();
     device.openRecord = params.Record();
     device.connectingLine = cli::ConnectingLine(settings.channel);
+    // A serial line says its speed; any other channel keeps its own time-out.
+    device.lineTiming = dynamic_cast<ILineTiming*>(channel.get());
     device.startSocketLibrary = [&settings, &services] {
         return cli::StartSocketLibrary(settings.channel.kind, services.startSocketLibrary);
     };

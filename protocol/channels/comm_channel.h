@@ -42,3 +42,14 @@ struct ICommChannel {
     // failure code. Bytes beyond length stay in the channel for the next Read.
     virtual int Read(char* buffer, int length) = 0;
 };
+
+// What a channel over a line of known speed can do besides ICommChannel: say how fast its line
+// is and take another read time-out. Opt-in: the engine works with any ICommChannel, and uses this
+// only to wait for a lost reply no longer than the line needs.
+struct ILineTiming {
+    // Characters a second in each direction; 0 when the speed is not known.
+    virtual int CharactersPerSecond() = 0;
+    // The time-out of every following Read, in milliseconds.
+    virtual int ReadTimeout() = 0;
+    virtual void SetReadTimeout(int milliseconds) = 0;
+};

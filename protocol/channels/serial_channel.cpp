@@ -7,6 +7,7 @@ namespace {
 
 constexpr std::int32_t kBaudRate = 115200;
 constexpr std::int32_t kDataBits = 8;
+constexpr std::int32_t kBitsPerCharacter = 10;  // start, 8 data, stop
 
 }  // namespace
 
@@ -18,20 +19,30 @@ SerialChannel::SerialChannel(const char* devicePath) {
 
 // Moves copy as well: the moved-from channel keeps its port.
 SerialChannel::SerialChannel(const SerialChannel& other)
-    : ICommChannel(other), m_comms(other.m_comms), m_eventSink(other.m_eventSink) {}
+    : ICommChannel(other),
+      ILineTiming(other),
+      m_comms(other.m_comms),
+      m_eventSink(other.m_eventSink),
+      m_readTimeoutMs(other.m_readTimeoutMs) {}
 
 SerialChannel::SerialChannel(SerialChannel&& other)
-    : ICommChannel(other), m_comms(other.m_comms), m_eventSink(other.m_eventSink) {}
+    : ICommChannel(other),
+      ILineTiming(other),
+      m_comms(other.m_comms),
+      m_eventSink(other.m_eventSink),
+      m_readTimeoutMs(other.m_readTimeoutMs) {}
 
 SerialChannel& SerialChannel::operator=(const SerialChannel& other) {
     m_comms = other.m_comms;
     m_eventSink = other.m_eventSink;
+    m_readTimeoutMs = other.m_readTimeoutMs;
     return *this;
 }
 
 SerialChannel& SerialChannel::operator=(SerialChannel&& other) {
     m_comms = other.m_comms;
     m_eventSink = other.m_eventSink;
+    m_readTimeoutMs = other.m_readTimeoutMs;
     return *this;
 }
 
@@ -56,7 +67,7 @@ int SerialChannel::Open(void* params) {
     if (result != 0) {
         return result;
     }
-    m_comms.SetTimeOut(static_cast<unsigned long>(record->timeout));
+    SetReadTimeout(record->timeout);
     return m_comms.IsInitialized() == 0 ? qel::kErrSerialNotReady : qel::kOk;
 }
 
@@ -86,4 +97,17 @@ int SerialChannel::ClearBuffers(CComms& comms) {
         return qel::kErrPurgeTransmit;
     }
     return qel::kOk;
+}
+
+int SerialChannel::CharactersPerSecond() {
+    return kBaudRate / kBitsPerCharacter;
+}
+
+int SerialChannel::ReadTimeout() {
+    return m_readTimeoutMs;
+}
+
+void SerialChannel::SetReadTimeout(int milliseconds) {
+    m_readTimeoutMs = milliseconds;
+    m_comms.SetTimeOut(static_cast<unsigned long>(milliseconds));
 }

@@ -8,7 +8,7 @@
 #include "event_sink.h"
 #include "qel_export.h"
 
-class QEL_API SerialChannel : public ICommChannel {
+class QEL_API SerialChannel : public ICommChannel, public ILineTiming {
   public:
     SerialChannel();
     // Opens devicePath (e.g. /dev/ttyUSB0, or COM10 on Windows) instead of the port named by the
@@ -25,6 +25,11 @@ class QEL_API SerialChannel : public ICommChannel {
     int Write(char* data, int length) override;
     int Read(char* buffer, int length) override;
 
+    // 115200 baud, 10 bits a character.
+    int CharactersPerSecond() override;
+    int ReadTimeout() override;
+    void SetReadTimeout(int milliseconds) override;
+
     // Where Open reports the port it initialises (an info event, phase OPEN); null restores the
     // default sink, which prints it. The sink is not owned.
     void SetEventSink(qel::EventSink* sink);
@@ -35,4 +40,5 @@ class QEL_API SerialChannel : public ICommChannel {
 
     CComms m_comms;
     qel::EventSink* m_eventSink = nullptr;
+    int m_readTimeoutMs = 0;  // as the open record gave it, or as set since
 };

@@ -40,6 +40,9 @@ DownloadResult RunDownload(const PreparedFirmware& firmware, const DownloadChann
     QelProtocol protocol(channel.channel, settings.verifyMethod, settings.runMode, nullptr);
     protocol.SetEventSink(&sink);
     ProtocolBinding::SetCancelFlag(protocol, cancel);
+    protocol.SetChannelOpenRecord(channel.openRecord);
+    protocol.SetExchangeRetries(settings.exchangeRetries);
+    protocol.SetLineTiming(channel.lineTiming);
     const std::uint64_t* lineBytes = ProtocolBinding::LineBytes(protocol);
     if (!ProtocolBinding::InstallImage(protocol, firmware.applicationImage)) {
         events.Emit({.kind = QEL_EVENT_ERROR, .phase = QEL_PHASE_PREPARE, .code = kErrNoImage},

@@ -35,6 +35,7 @@ class ProtocolBinding {
         delete[] protocol.m_dataBuffer;
         protocol.m_dataBuffer = copy;
         protocol.m_dataSize = static_cast<std::int32_t>(image.size());
+        protocol.m_imageVerified = false;
         return true;
     }
 

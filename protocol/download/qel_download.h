@@ -31,6 +31,9 @@ struct DownloadSettings {
     // every failed attempt, the last one too. N > 0: at most N attempts, none after the last.
     int maxAttempts = 0;
     unsigned long pauseMs = kDefaultPauseMs;  // after a failed attempt, through qel::Sleep
+    // A request whose reply the line lost or garbled is sent again up to this many times (0 to
+    // 10) before the attempt fails; 0 keeps every request and line as they always were.
+    int exchangeRetries = 0;
     // Options that change how pages are sent come here, with defaults that keep this behaviour.
 };
 
@@ -55,6 +58,9 @@ struct DownloadChannel {
     ICommChannel* channel = nullptr;  // null: the channel object could not be made
     void* openRecord = nullptr;       // the _serial_open_params or _socket_open_params to open with
     std::string connectingLine;       // reported before every Open: "\nConnecting COM1 ..."
+    // The channel's line speed, when it can say it (a serial channel): with exchangeRetries the
+    // wait for a lost reply follows it. Null: the channel's own time-out.
+    ILineTiming* lineTiming = nullptr;
     // Run once before the first attempt (the socket library for TCP); false ends the download.
     // Empty: there is nothing to start.
     std::function<bool()> startSocketLibrary;

@@ -58,6 +58,7 @@ int QelProtocol::PrepareDataBuffer(char* image, int first, int end) {
     delete[] m_dataBuffer;
     m_dataBuffer = buffer;
     m_dataSize = size;
+    m_imageVerified = false;  // a new image is in no device yet
 
     const qel::EventFields trace{.kind = QEL_EVENT_TRACE, .phase = QEL_PHASE_PREPARE};
     qel::EventEmitter events = Events();

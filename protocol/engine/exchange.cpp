@@ -85,6 +85,27 @@ int QelProtocol::Exchange(unsigned char* frame, int frameLength, unsigned char* 
         at = ExchangeStage::kWrite;
         return qel::kErrWriteIncomplete;
     }
+    for (int retry = 1;; ++retry) {
+        const int result =
+            ExchangeOnce(frame, frameLength, reply, replyLength, notify, notifiedReplyCode, at);
+        if (result == qel::kOk) {
+            m_lineOutOfStep = false;
+            return result;
+        }
+        m_lineOutOfStep = m_lineOutOfStep || RecoversAfterFailure();
+        // A request that could not be sent means the channel is gone; only what the line lost
+        // or garbled on the way back is worth sending again.
+        if (retry > m_exchangeRetries || at == ExchangeStage::kWrite) {
+            return result;
+        }
+        ReportRetry(frame, result, retry);
+        frame[3] = GenMsgId();
+    }
+}
+
+int QelProtocol::ExchangeOnce(unsigned char* frame, int frameLength, unsigned char* reply,
+                              int replyLength, bool notify, int notifiedReplyCode,
+                              ExchangeStage& at) {
     at = ExchangeStage::kWrite;
     int result = SendFrame(frame, frameLength, notify);
     if (result != qel::kOk) {
@@ -95,7 +116,7 @@ int QelProtocol::Exchange(unsigned char* frame, int frameLength, unsigned char* 
     char text[2 * kLongestFixedReplyBytes + 2];
     std::memset(text, 0, sizeof text);
     at = ExchangeStage::kRead;
-    result = ReadFromLine(text, 2 * replyLength + 1);
+    result = ReadReply(text, 2 * replyLength + 1, 2 * frameLength + 1);
     if (result != qel::kOk) {
         return result;
     }

@@ -37,7 +37,12 @@ QelProtocol::QelProtocol(ICommChannel* channel, int verifyMethod, int runMode, H
       m_lineBytes(0),
       m_measuresOriginMs(qel::SteadyMilliseconds()),
       m_phase(QEL_PHASE_NONE),
-      m_pagesWritten(0) {}
+      m_pagesWritten(0),
+      m_openRecord(nullptr),
+      m_lineTiming(nullptr),
+      m_exchangeRetries(0),
+      m_lineOutOfStep(false),
+      m_imageVerified(false) {}
 
 QelProtocol::~QelProtocol() {
     delete[] m_dataBuffer;
@@ -59,7 +64,12 @@ QelProtocol::QelProtocol(const QelProtocol& other)
       m_lineBytes(other.m_lineBytes),
       m_measuresOriginMs(other.m_measuresOriginMs),
       m_phase(other.m_phase),
-      m_pagesWritten(other.m_pagesWritten) {}
+      m_pagesWritten(other.m_pagesWritten),
+      m_openRecord(other.m_openRecord),
+      m_lineTiming(other.m_lineTiming),
+      m_exchangeRetries(other.m_exchangeRetries),
+      m_lineOutOfStep(other.m_lineOutOfStep),
+      m_imageVerified(other.m_imageVerified) {}
 
 QelProtocol& QelProtocol::operator=(const QelProtocol& other) {
     if (this == &other) {
@@ -82,6 +92,11 @@ QelProtocol& QelProtocol::operator=(const QelProtocol& other) {
     m_measuresOriginMs = other.m_measuresOriginMs;
     m_phase = other.m_phase;
     m_pagesWritten = other.m_pagesWritten;
+    m_openRecord = other.m_openRecord;
+    m_lineTiming = other.m_lineTiming;
+    m_exchangeRetries = other.m_exchangeRetries;
+    m_lineOutOfStep = other.m_lineOutOfStep;
+    m_imageVerified = other.m_imageVerified;
     return *this;
 }
 

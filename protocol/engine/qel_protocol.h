@@ -52,6 +52,17 @@ class QEL_API QelProtocol {
     // (qel_event.h); null restores the default sink, which prints them. The sink is not owned.
     void SetEventSink(qel::EventSink* sink);
 
+    // Opt-in ways back in step after a failed exchange; without them every failure stands as it
+    // is. openRecord: the record the caller opens the channel with (not owned; null, the
+    // default, never closes or opens it): the blind mode's device check then reconnects when the
+    // device has dropped the connection. retries: 0 to 10 (default 0); a request whose reply is
+    // lost or garbled on the line is sent again, with a new message id, up to this many times.
+    // timing: the channel's line speed (not owned; may be null), so that with retries the wait
+    // for a lost reply is what the line and the device need rather than the channel's time-out.
+    void SetChannelOpenRecord(void* openRecord);
+    void SetExchangeRetries(int retries);
+    void SetLineTiming(ILineTiming* timing);
+
   private:
     friend class QelProtocolTestAccess;
     // Prepares objects for a download: the prepared image, the cancel flag, what was written.
@@ -81,6 +92,23 @@ class QEL_API QelProtocol {
     void NotifyReply(int replyCode, char* text);
     int Exchange(unsigned char* frame, int frameLength, unsigned char* reply, int replyLength,
                  bool notify, int notifiedReplyCode, ExchangeStage* stage);
+    int ExchangeOnce(unsigned char* frame, int frameLength, unsigned char* reply, int replyLength,
+                     bool notify, int notifiedReplyCode, ExchangeStage& stage);
+
+    // Back in step after a failure (line_recovery.cpp). ReadReply reads the reply text of
+    // `characters` (CR included) to a request of requestCharacters the plain way, or, while the
+    // line is out of step, line by line until one is the reply to the request just sent.
+    // RecoversAfterFailure: whether a failed exchange is followed by the way back (the blind mode,
+    // or retries). LineWaitMs: how long the reply to a request of that many characters may take on
+    // a line of known speed.
+    int ReadReply(char* text, int characters, int requestCharacters);
+    int ReadReplyInStep(char* text, int characters);
+    bool RecoversAfterFailure() const;
+    int LineWaitMs(int requestCharacters, int replyCharacters) const;
+    void ReportRetry(const unsigned char* frame, int code, int retry);
+    // Closes and opens the channel with the caller's record; 0, or the failure of Open (and
+    // kErrArgument without a record).
+    int Reconnect();
     // The channel's Write and Read, counting the characters that went over the line.
     int WriteToLine(char* data, int length);
     int ReadFromLine(char* buffer, int length);
@@ -123,6 +151,9 @@ class QEL_API QelProtocol {
     int VerifyDownloadedDataWithFullMethod();
     void ReportDifference(int position, unsigned char original, unsigned char uploaded);
     int CheckDeviceAlive(int* ec);
+    // The blind mode's short way when an earlier attempt wrote and verified the image: true when
+    // the device's CRC16 still matches it, so that the attempt goes straight to the reset.
+    bool ImageStillInDevice();
     // One pass of Execute: the current state's step and its line, then, when the sequence goes on
     // after its result, the move to the next state. Returns the step's result (ec, unchanged when
     // the state has no step to run).
@@ -158,4 +189,9 @@ class QEL_API QelProtocol {
     std::int64_t m_measuresOriginMs;    // steady-clock time when Execute (or the object) began
     std::int32_t m_phase;               // phase of the step that runs (qel_phase)
     std::int32_t m_pagesWritten;        // pages of the image written since ResetUpgrade
+    void* m_openRecord;                 // the caller's open record, or null: never reopen
+    ILineTiming* m_lineTiming;          // the channel's line speed, or null
+    std::int32_t m_exchangeRetries;     // a failed exchange is sent again this many times
+    bool m_lineOutOfStep;               // a failed exchange may have left a reply on the line
+    bool m_imageVerified;               // this image was written and verified in the device
 };

@@ -1,6 +1,7 @@
 // The upgrade state machine: clear the header page, write the data pages, write the header page
 // last, verify, reset and, in the blind run mode, check that the device answers again.
 #include "application_layout.h"
+#include "connection_faults.h"
 #include "event_emitter.h"
 #include "qel_protocol.h"
 #include "qel_sleep.h"
@@ -164,6 +165,11 @@ int QelProtocol::RunUpgradeStep(int ec, int* attempt) {
             Events().Emit(
                 {.kind = QEL_EVENT_ATTEMPT, .phase = QEL_PHASE_CLEAR, .attempt = *attempt},
                 "\nStart Firmware Upgrade. Attempt #%d", *attempt);
+            if (m_runMode == kRunModeBlind && m_imageVerified && ImageStillInDevice()) {
+                m_upgradeState = kStateResetDevice;
+                return qel::kOk;
+            }
+            m_imageVerified = false;
             EnterPhase(QEL_PHASE_CLEAR, 0, 1);
             ec = ClearPage(static_cast<int>(kImageBase));
             Events().Emit(StepOf(m_phase, ec, qel::kCmdWriteMemory, kImageBase),
@@ -223,6 +229,7 @@ int QelProtocol::RunUpgradeStep(int ec, int* attempt) {
                           "\nVerify Downloaded Data (CRC16). ec = %d", ec);
             if (GoesOnAfter(ec)) {
                 ReportProgress(QEL_PHASE_VERIFY_CRC, 1, 1);
+                m_imageVerified = ec == qel::kOk && m_verifyMethod != kVerifyMethodFull;
                 if (m_verifyMethod == kVerifyMethodFull) {
                     m_pageAddress = kImageBase;
                 }
@@ -236,6 +243,7 @@ int QelProtocol::RunUpgradeStep(int ec, int* attempt) {
                                  ec == qel::kOk ? kImageBase : m_pageAddress),
                           "\nVerify Downloaded Data (FULL). ec = %d", ec);
             if (GoesOnAfter(ec)) {
+                m_imageVerified = ec == qel::kOk;
                 m_upgradeState = GetNextState(state);
             }
             return ec;
@@ -248,13 +256,20 @@ int QelProtocol::RunUpgradeStep(int ec, int* attempt) {
     }
 }
 
-// Reads the device's clock until it answers, at most kCheckReads times a minute apart. Returns
-// the next state: done when the device answered, else a new attempt from the start.
+// Reads the device's clock until it answers, at most kCheckReads times a minute apart. With the
+// caller's open record a device that drops its connection when it reboots is reconnected to: at
+// once when the failure shows that the connection is gone, after the minute when it only stayed
+// silent. Returns the next state: done when the device answered, else a new attempt.
 int QelProtocol::CheckDeviceAlive(int* ec) {
     EnterPhase(QEL_PHASE_DEVICE_CHECK, 0, 1);
     qel::Sleep(kFirstCheckDelayMs);
     Events().Emit(DeviceCheckLine(QEL_EVENT_INFO), "\nCheck Remote Device State ...");
+    bool reconnect = false;
+    bool reconnectedAtOnce = false;
     for (int reads = 1;; ++reads) {
+        if (reconnect) {
+            Reconnect();
+        }
         Events().Emit(DeviceCheckLine(QEL_EVENT_INFO), "\nReading Device System Time ...");
         _qel_system_time scratch{};
         *ec = ReadSystemTime(&scratch);
@@ -270,10 +285,29 @@ int QelProtocol::CheckDeviceAlive(int* ec) {
         if (Cancelled()) {
             return kStateCheckDevice;  // Execute stops before the next step
         }
-        Events().Emit(DeviceCheckLine(QEL_EVENT_INFO), "\nWait 1 minute and try again.");
-        qel::Sleep(kCheckRetryDelayMs);
+        const bool gone = m_openRecord != nullptr && qel::ShowsConnectionGone(*ec);
+        reconnect = gone || (m_openRecord != nullptr && qel::ShowsSilence(*ec));
+        // One read right after a lost connection; when that fails too, the minute is waited.
+        reconnectedAtOnce = gone && !reconnectedAtOnce;
+        if (!reconnectedAtOnce) {
+            Events().Emit(DeviceCheckLine(QEL_EVENT_INFO), "\nWait 1 minute and try again.");
+            qel::Sleep(kCheckRetryDelayMs);
+        }
     }
     Events().Emit(DeviceCheckLine(QEL_EVENT_WARNING, *ec), "\nIt is hopeless :(");
     Events().Emit(DeviceCheckLine(QEL_EVENT_INFO), "\nTry to upgrade firmware again.");
     return kStateClearHeaderPage;
+}
+
+bool QelProtocol::ImageStillInDevice() {
+    Events().Emit({.phase = QEL_PHASE_VERIFY_CRC},
+                  "\nThe image was written and verified before: checking it in the device.");
+    EnterPhase(QEL_PHASE_VERIFY_CRC, 0, 1);
+    const int ec = VerifyDownloadedDataWithCrc16Method();
+    Events().Emit(StepOf(m_phase, ec, qel::kCmdReadMemoryCrc16, kImageBase),
+                  "\nVerify Downloaded Data (CRC16). ec = %d", ec);
+    if (ec == qel::kOk) {
+        ReportProgress(QEL_PHASE_VERIFY_CRC, 1, 1);
+    }
+    return ec == qel::kOk;
 }

@@ -10,8 +10,8 @@ const char* NameIn(const char* const (&names)[N], int32_t value) {
     return value >= 0 && static_cast<std::size_t>(value) < N ? names[value] : "unknown";
 }
 
-constexpr const char* kKindNames[] = {"unknown", "trace", "step",     "attempt", "open",  "info",
-                                      "warning", "error", "progress", "start",   "result"};
+constexpr const char* kKindNames[] = {"unknown", "trace", "step",     "attempt", "open",   "info",
+                                      "warning", "error", "progress", "start",   "result", "retry"};
 constexpr const char* kPhaseNames[] = {"none",      "load",  "prepare",     "open",
                                        "clear",     "write", "header",      "verify_crc",
                                        "read_back", "reset", "device_check"};

@@ -23,7 +23,9 @@ typedef enum qel_event_kind {
     QEL_EVENT_ERROR = 7,    /* an "ERROR: " line, and every message of the file reader */
     QEL_EVENT_PROGRESS = 8, /* no text: phase, pages done and in all, line bytes, elapsed time */
     QEL_EVENT_START = 9,    /* no text: file loaded and image prepared (address to end_address) */
-    QEL_EVENT_RESULT = 10   /* the end of a download; its text is the final message, if any */
+    QEL_EVENT_RESULT = 10,  /* the end of a download; its text is the final message, if any */
+    QEL_EVENT_RETRY = 11    /* a request sent again after its reply was lost or garbled: code,
+                               command, and the retry's number in attempt */
 } qel_event_kind;
 
 /* Phases of a download. 11 is kept for a comparison of the pages that the device holds. */

@@ -12,6 +12,7 @@
 #include "output_checks.h"
 #include "qel_download.h"
 #include "sim_channel.h"
+#include "sim_link_channel.h"
 #include "wire_text.h"
 
 namespace orvane_test {
@@ -145,6 +146,201 @@ TEST_F(SimulatedDownload, ReadBackDifferenceEndsAfterOneAttempt) {
     EXPECT_EQ(CountOf(result.output, "\nOpen communication channel"), 1);
     EXPECT_TRUE(SleepRecorder::Pauses().empty());
     EXPECT_TRUE(Ends(Ending(), {3, QEL_FAILURE_WRONG_IMAGE, 5011, 1}));
+}
+
+// A download over the simulator's line with its faults. The image has two pages: the requests of
+// an attempt are 1 the cleared header, 2 the data page, 3 the header, 4 the CRC16, 5 the reset and
+// 6 the first clock read of the blind mode's device check.
+struct LineFaultCase {
+    const char* name;
+    int runMode;
+    int retries;
+    qelsim::TransportFaults line;
+    qelsim::DeviceOptions device;
+    struct Counts {
+        int attempts;     // the attempts the download takes
+        int retries;      // requests sent again in place
+        int reconnects;   // the device check's reconnects
+        int clears;       // header pages cleared: one, unless an attempt had to write again
+        int minuteWaits;  // the device check's waits
+    } expected;
+};
+
+qelsim::TransportFaults LineWith(void (*set)(qelsim::TransportFaults&)) {
+    qelsim::TransportFaults line;
+    line.idleLimit = std::chrono::milliseconds(0);
+    set(line);
+    return line;
+}
+
+qelsim::DeviceOptions DeviceWith(void (*set)(qelsim::DeviceOptions&)) {
+    qelsim::DeviceOptions device;
+    set(device);
+    return device;
+}
+
+void NoLineFault(qelsim::TransportFaults&) {}
+void NoDeviceFault(qelsim::DeviceOptions&) {}
+
+void PrintTo(const LineFaultCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class LineFaultDownload : public SimulatedDownload,
+                          public testing::WithParamInterface<LineFaultCase> {};
+
+TEST_P(LineFaultDownload, EndsWithTheExactImageInBoundedAttempts) {
+    const LineFaultCase& c = GetParam();
+    m_device.Options() = c.device;
+    SimLinkChannel channel(m_device, c.line);
+    m_settings.runMode = c.runMode;
+    m_settings.exchangeRetries = c.retries;
+    m_settings.maxAttempts = 4;  // a line that never comes back in step fails the test
+    const RunResult result = Run(&channel);
+
+    EXPECT_EQ(result.exitStatus, 0) << result.output;
+    EXPECT_TRUE(EndsWith(result.output, kDownloaded));
+    const auto image = ExpectedImage();
+    EXPECT_EQ(DeviceImage(image.size()), image);
+    EXPECT_EQ(m_device.LastBootVerdict(), "boot ok");
+    const LineFaultCase::Counts& expected = c.expected;
+    EXPECT_TRUE(Ends(Ending(), {0, QEL_FAILURE_NONE, 0, expected.attempts}));
+    EXPECT_EQ(m_events.OfKind(QEL_EVENT_RETRY).size(), static_cast<std::size_t>(expected.retries));
+    EXPECT_EQ(CountOf(result.output, "\nWARNING: No valid reply"), expected.retries);
+    EXPECT_EQ(CountOf(result.output, "\nReconnecting ..."), expected.reconnects);
+    EXPECT_EQ(CountOf(result.output, "\nClear Header Page."), expected.clears);
+    EXPECT_EQ(CountOf(result.output, "\nWait 1 minute"), expected.minuteWaits);
+}
+
+const qelsim::DeviceOptions kCleanDevice = DeviceWith(&NoDeviceFault);
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, LineFaultDownload,
+    testing::Values(
+        // Blind mode: the failed step is passed over, the line comes back in step by itself,
+        // and the next attempt finds the verified image and only resets the device.
+        LineFaultCase{"BlindLateReply",
+                      orvane::kRunModeBlind,
+                      0,
+                      LineWith([](auto& l) { l.lateReplies = {2}; }),
+                      kCleanDevice,
+                      {2, 0, 0, 1, 0}},
+        LineFaultCase{"BlindStrayCharacter",
+                      orvane::kRunModeBlind,
+                      0,
+                      LineWith([](auto& l) { l.strayAfter = {2}; }),
+                      kCleanDevice,
+                      {2, 0, 0, 1, 0}},
+        LineFaultCase{"BlindDuplicateReply",
+                      orvane::kRunModeBlind,
+                      0,
+                      LineWith([](auto& l) { l.duplicateReplies = {2}; }),
+                      kCleanDevice,
+                      {2, 0, 0, 1, 0}},
+        // The device check's first read is answered after the channel gave up on it.
+        LineFaultCase{"BlindSlowClockReply",
+                      orvane::kRunModeBlind,
+                      0,
+                      LineWith([](auto& l) {
+                          l.slowReplies = {{6, 6000}};
+                      }),
+                      kCleanDevice,
+                      {1, 0, 1, 1, 1}},
+        LineFaultCase{"BlindCloseOnReset",
+                      orvane::kRunModeBlind,
+                      0,
+                      LineWith([](auto& l) { l.closeOnReset = true; }),
+                      kCleanDevice,
+                      {1, 0, 1, 1, 0}},
+        // Retries in place: one attempt, one request sent again.
+        LineFaultCase{"RetryLostReply",
+                      orvane::kRunModeAll,
+                      3,
+                      LineWith(&NoLineFault),
+                      DeviceWith([](auto& d) { d.dropReplies = {2}; }),
+                      {1, 1, 0, 1, 0}},
+        LineFaultCase{"RetryCorruptedReply",
+                      orvane::kRunModeAll,
+                      3,
+                      LineWith(&NoLineFault),
+                      DeviceWith([](auto& d) { d.corruptReplies = {2}; }),
+                      {1, 1, 0, 1, 0}},
+        LineFaultCase{"RetryWrongIdReply",
+                      orvane::kRunModeAll,
+                      3,
+                      LineWith(&NoLineFault),
+                      DeviceWith([](auto& d) { d.wrongIdReplies = {2}; }),
+                      {1, 1, 0, 1, 0}},
+        LineFaultCase{"RetryLateReply",
+                      orvane::kRunModeAll,
+                      3,
+                      LineWith([](auto& l) { l.lateReplies = {2}; }),
+                      kCleanDevice,
+                      {1, 1, 0, 1, 0}},
+        LineFaultCase{"RetryStrayCharacter",
+                      orvane::kRunModeAll,
+                      3,
+                      LineWith([](auto& l) { l.strayAfter = {2}; }),
+                      kCleanDevice,
+                      {1, 1, 0, 1, 0}},
+        LineFaultCase{"RetryInBlindMode",
+                      orvane::kRunModeBlind,
+                      3,
+                      LineWith(&NoLineFault),
+                      DeviceWith([](auto& d) {
+                          d.dropReplies = {2, 3};
+                      }),
+                      {1, 2, 0, 1, 0}},
+        // Without retries a lost reply costs the attempt, as it always has.
+        LineFaultCase{"NoRetriesLostReply",
+                      orvane::kRunModeAll,
+                      0,
+                      LineWith(&NoLineFault),
+                      DeviceWith([](auto& d) { d.dropReplies = {2}; }),
+                      {2, 0, 0, 2, 0}}),
+    CaseName());
+
+TEST_F(SimulatedDownload, RetriesDoNotSendAgainWhatTheDeviceRefused) {
+    m_device.Options().failStatusRequests = {2};
+    SimLinkChannel channel(m_device, LineWith(&NoLineFault));
+    m_settings.exchangeRetries = 3;
+    const RunResult result = Run(&channel);
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_TRUE(m_events.OfKind(QEL_EVENT_RETRY).empty());
+    EXPECT_TRUE(Ends(Ending(), {0, QEL_FAILURE_NONE, 0, 2}));
+}
+
+TEST_F(SimulatedDownload, RetriesGiveUpAfterTheirNumberAndTheAttemptFails) {
+    m_device.Options().dropReplies = {2, 3, 4};
+    SimLinkChannel channel(m_device, LineWith(&NoLineFault));
+    m_settings.exchangeRetries = 2;
+    const RunResult result = Run(&channel);
+    EXPECT_EQ(result.exitStatus, 0);
+    const auto retries = m_events.OfKind(QEL_EVENT_RETRY);
+    ASSERT_EQ(retries.size(), 2u);
+    EXPECT_EQ(retries[0].event.code, SimLinkChannel::kTimeoutCode);
+    EXPECT_EQ(retries[0].event.command, 0x18);
+    EXPECT_EQ(retries[1].event.attempt, 2);
+    EXPECT_TRUE(InOrder(result.output,
+                        {"\nWARNING: No valid reply (ec=5021). Sending the request again (retry 1 "
+                         "of 2).",
+                         "(retry 2 of 2).", "\nWrite Page. ec = 5021",
+                         "\nWARNING: Sending data failed. ec=5021", kDownloaded}));
+    EXPECT_TRUE(Ends(Ending(), {0, QEL_FAILURE_NONE, 0, 2}));
+}
+
+// On a line of known speed the wait for a lost reply is what the line and the device need.
+TEST_F(SimulatedDownload, RetriesWaitForALostReplyAsLongAsTheLineNeeds) {
+    m_device.Options().dropReplies = {2};
+    SimLinkChannel channel(m_device, LineWith(&NoLineFault), 1000, 11520);
+    m_settings.exchangeRetries = 1;
+    const RunResult result = Run(&channel);
+    EXPECT_EQ(result.exitStatus, 0);
+    // A page request (541 characters) and its reply (15) take 49 ms at 115200 baud; the device
+    // is given 100 ms more.
+    EXPECT_EQ(channel.Elapsed(), std::chrono::milliseconds(149));
+    EXPECT_EQ(channel.ShortestTimeoutMs(), 103);  // the reset: 13 and 15 characters
+    EXPECT_EQ(channel.ReadTimeout(), 1000);
 }
 
 // Stops the download it watches once the data pages have begun, as a station's stop button would.

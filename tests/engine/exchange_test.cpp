@@ -8,6 +8,7 @@
 #include "protocol_access.h"
 #include "qel_event.h"
 #include "trace_recorder.h"
+#include "wire_text.h"
 
 namespace {
 
@@ -41,8 +42,9 @@ TEST(ResultCodeText, NamesEveryCodeOfTheLibraryAndOfTheSerialLibrary) {
 
 // Scripts read these words and numbers, so they stay as they are.
 TEST(EventNames, NameEveryKindPhaseAndFailureWithTheExitStatusOfEachFailure) {
-    const std::vector<std::string> kinds{"trace",   "step",  "attempt",  "open",  "info",
-                                         "warning", "error", "progress", "start", "result"};
+    const std::vector<std::string> kinds{"trace", "step",    "attempt", "open",
+                                         "info",  "warning", "error",   "progress",
+                                         "start", "result",  "retry"};
     const std::vector<std::string> phases{"none",      "load",  "prepare",     "open",
                                           "clear",     "write", "header",      "verify_crc",
                                           "read_back", "reset", "device_check"};
@@ -60,7 +62,7 @@ TEST(EventNames, NameEveryKindPhaseAndFailureWithTheExitStatusOfEachFailure) {
         EXPECT_EQ(qel_exit_status_of(static_cast<int32_t>(i)), exitStatuses[i]) << failures[i];
     }
     EXPECT_STREQ(qel_event_kind_name(0), "unknown");
-    EXPECT_STREQ(qel_event_kind_name(11), "unknown");
+    EXPECT_STREQ(qel_event_kind_name(12), "unknown");
     EXPECT_STREQ(qel_phase_name(-1), "unknown");
     EXPECT_STREQ(qel_failure_name(8), "unknown");
 }
@@ -141,6 +143,73 @@ TEST(Exchange, AFailedReadSuppressesTheReplyNotification) {
     unsigned char reply[8];
     EXPECT_NE(access.BareExchange(0x0A, reply, kResetReplyBytes, true), 0);
     EXPECT_EQ(window.Received().size(), 1u);
+}
+
+// With a retry the first reply (id 2) times out and the request goes again with id 3; what the
+// line then holds is read line by line until the reply with id 3.
+struct InStepCase {
+    const char* name;
+    std::string line;  // what the channel holds after the second request
+    int result;
+};
+
+void PrintTo(const InStepCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class RecoveryRead : public testing::TestWithParam<InStepCase> {};
+
+TEST_P(RecoveryRead, KeepsOnlyTheReplyToTheRequestSentAgain) {
+    FakeChannel channel;
+    channel.QueueReadFailure(FakeChannel::kSilentCode);
+    channel.QueueReply(GetParam().line);
+    QelProtocol protocol(&channel, 1, 1, nullptr);
+    protocol.SetExchangeRetries(1);
+    QelProtocolTestAccess access(protocol);
+    unsigned char reply[kResetReplyBytes + 1];
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(access.BareExchange(0x0A, reply, kResetReplyBytes, false), GetParam().result);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "\nWARNING: No valid reply (ec=5021). Sending the request again (retry 1 of 1).");
+    EXPECT_EQ(channel.Writes(), (std::vector<std::string>{wire::Request(0x0A, 2), "\r",
+                                                          wire::Request(0x0A, 3), "\r"}));
+    if (GetParam().result == 0) {
+        EXPECT_EQ(reply[3], 3);
+    }
+}
+
+const std::string kReplyTo3 = wire::StatusReply(0x0A, 3);
+std::string Garbled(std::string line) {
+    line[line.size() - 2] ^= 1;
+    return line;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, RecoveryRead,
+    testing::Values(
+        InStepCase{"TheReply", kReplyTo3, 0},
+        InStepCase{"AfterTheLateReplyToTheFirst", wire::StatusReply(0x0A, 2) + kReplyTo3, 0},
+        InStepCase{"AfterTwoCopiesOfAnOlderReply",
+                   wire::StatusReply(0x0A, 1) + wire::StatusReply(0x0A, 1) + kReplyTo3, 0},
+        InStepCase{"AfterALongerOlderReply",
+                   wire::BlockReply(0x1C, 2, wire::Bytes(14, 0)) + kReplyTo3, 0},
+        InStepCase{"BehindAStrayCharacter", "5" + kReplyTo3, 0},
+        InStepCase{"AfterGarbageAndAnEmptyLine", "x!\r\r" + kReplyTo3, 0},
+        InStepCase{"GarbledWithTheRightIdIsTheReply", Garbled(kReplyTo3), qel::kErrReplyCrc},
+        InStepCase{"OnlyOlderRepliesUntilTheTimeOut", wire::StatusReply(0x0A, 2),
+                   FakeChannel::kSilentCode},
+        InStepCase{"EndlessCharactersWithoutALineEnd", std::string(3000, '0'),
+                   qel::kErrReplyMessageId}),
+    [](const testing::TestParamInfo<InStepCase>& tested) { return tested.param.name; });
+
+TEST(Exchange, WithoutRetriesAFailedExchangeIsNotSentAgain) {
+    FakeChannel channel;
+    channel.QueueReadFailure(FakeChannel::kSilentCode);
+    QelProtocol protocol(&channel, 1, 1, nullptr);
+    QelProtocolTestAccess access(protocol);
+    unsigned char reply[kResetReplyBytes + 1];
+    EXPECT_EQ(access.BareExchange(0x0A, reply, kResetReplyBytes, false), FakeChannel::kSilentCode);
+    EXPECT_EQ(channel.Writes().size(), 2u);
 }
 
 TEST(ProtocolObject, CopyAssignmentCopiesSettingsWithoutSharingTheImage) {

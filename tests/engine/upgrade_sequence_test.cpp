@@ -554,6 +554,34 @@ TEST(UpgradeSequence, BlindModeStartsAgainWhenTheDeviceStaysSilentAfterItsReset)
     EXPECT_NE(printed.find(kResetLines + check), std::string::npos);
     EXPECT_EQ(rig.device.ResetCount(), 2u);
     EXPECT_EQ(rig.device.LastBootVerdict(), "boot ok");
+    // The image of the first attempt was verified: the second checks it and does not clear it.
+    const std::size_t secondAttempt = rig.Requests().size() - 3;
+    EXPECT_EQ(rig.Requests(secondAttempt), (std::vector<std::string>{kCrcRequest, "a", "6"}));
+    EXPECT_NE(printed.find("Attempt #2\nThe image was written and verified before: checking it in "
+                           "the device." +
+                           CrcLines(rig.ImageCrc()) + kResetLines),
+              std::string::npos);
+    EXPECT_EQ(printed.find("Clear Header Page", printed.find("Attempt #2")), std::string::npos);
+}
+
+TEST(UpgradeSequence, BlindModeWritesAgainWhenTheVerifiedImageIsNoLongerInTheDevice) {
+    SleepRecorder sleeps;
+    Rig rig(1, 5);
+    rig.device.Options().silentRequestsAfterReset = 10;
+    rig.device.SetBootObserver([&rig, boots = 0](const std::string&) mutable {
+        rig.device.Options().silentRequestsAfterReset = 0;
+        if (++boots == 1) {
+            rig.device.Memory()[0x40100] ^= 0xFF;  // the device lost a byte of the image
+        }
+    });
+    std::string printed;
+    EXPECT_EQ(rig.Execute(&printed), 0);
+    const std::vector<std::string> secondAttempt =
+        Join({{kCrcRequest}, kWrites, {kCrcRequest, "a", "6"}});
+    EXPECT_EQ(rig.Requests(rig.Requests().size() - secondAttempt.size()), secondAttempt);
+    EXPECT_NE(printed.find("Verify Downloaded Data (CRC16). ec = 5008\nDBG: Clear Page at 0x40000"),
+              std::string::npos);
+    EXPECT_EQ(rig.DeviceImage(), rig.image);
 }
 
 TEST(UpgradeSequence, BlindModeStopsOnceTheSocketCannotSend) {
