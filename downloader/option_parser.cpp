@@ -8,8 +8,8 @@ namespace orvane {
 namespace {
 
 constexpr cli::OptionSpec kOptions[] = {
-    cli::kChannelOption, cli::kAddressOption, cli::kPortOption,   kFileOption,
-    kVerifyOption,       kModeOption,         cli::kDeviceOption, kListPortsOption,
+    cli::kChannelOption, cli::kAddressOption, cli::kPortOption, kFileOption,    kVerifyOption,
+    kModeOption,         cli::kDeviceOption,  kListPortsOption, kRetriesOption,
 };
 
 void WarnUnknown(const std::string& argument) {

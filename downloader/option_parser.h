@@ -13,6 +13,8 @@ inline constexpr cli::OptionSpec kVerifyOption{"/v=", 7};
 inline constexpr cli::OptionSpec kModeOption{"/m=", 7};
 // Lists the serial ports and exits; needs no other option.
 inline constexpr cli::OptionSpec kListPortsOption{"/l"};
+// Sends a request again, in place, when the line lost or garbled its reply: 0 to 10 times.
+inline constexpr cli::OptionSpec kRetriesOption{"/r=", 7};
 
 // Options may come in any order and their letters in any case; values keep the case they were
 // typed in. Arguments that name no option are reported with a warning and skipped.

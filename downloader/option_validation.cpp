@@ -1,5 +1,7 @@
 #include "option_validation.h"
 
+#include <string>
+
 #include "option_parser.h"
 #include "orvane_print.h"
 #include "text_case.h"
@@ -12,6 +14,22 @@ void PrintRefusal(const cli::OptionRefusal& refusal) {
     if (refusal.pointsToUsage) {
         Print("\nRun software without parameters to see usage information.");
     }
+}
+
+constexpr int kMostRetries = 10;
+
+// The /r= value: 0 when not given, -1 when it is not a whole number from 0 to kMostRetries.
+int RetriesOf(const cli::ParsedOptions& options) {
+    if (!options.Given(kRetriesOption.name)) {
+        return 0;
+    }
+    const std::string& text = options.Value(kRetriesOption.name);
+    if (text.empty() || text.size() > 2 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        return -1;
+    }
+    const int retries = std::stoi(text);
+    return retries <= kMostRetries ? retries : -1;
 }
 
 }  // namespace
@@ -49,6 +67,12 @@ bool ValidateOptions(const cli::ParsedOptions& options, RunSettings& settings) {
         PrintRefusal(*channel.refusal);
         return false;
     }
+    const int retries = RetriesOf(options);
+    if (retries < 0) {
+        PrintRefusal({"Retries (/r) must be a number from 0 to 10.", true});
+        return false;
+    }
+    settings.exchangeRetries = retries;
     settings.channel = channel.settings;
     settings.filePath = options.Value(kFileOption.name);
     settings.verifyMethod = SelectVerifyMethod(options.Value(kVerifyOption.name));

@@ -23,6 +23,7 @@ void PrintUsage() {
         "\n/d=<device>          - serial device path instead of the COM port number (e.g. "
         "/dev/ttyUSB0)");
     Print("\n/l                   - list the serial ports and exit");
+    Print("\n/r=<0..10>           - send a request again when its reply is lost, 0 to 10 times");
     Print("\n/f=<filename>        - Filename specifies the file to download");
     Print(
         "\n/v=crc|full          - verification method - ony CRC16 or read all data back and "

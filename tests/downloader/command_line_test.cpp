@@ -15,6 +15,8 @@ namespace {
 using cli::ChannelKind;
 
 const std::string kNoFile = "\nERROR: File path to HEX file is required." + refusals::kSeeUsage;
+const std::string kBadRetries =
+    "\nERROR: Retries (/r) must be a number from 0 to 10." + refusals::kSeeUsage;
 
 // Orvane's own checks; the channel options are checked alike in both programs (tests/cli).
 struct RefusedCase {
@@ -35,15 +37,20 @@ TEST_P(RefusedOptions, PrintsItsMessagesAndExitsOne) {
 
 INSTANTIATE_TEST_SUITE_P(
     Validation, RefusedOptions,
-    testing::Values(RefusedCase{"NoFile", {"/c=com", "/p=1"}, kNoFile},
-                    RefusedCase{"EmptyFile", {"/c=com", "/p=1", "/f="}, kNoFile},
-                    RefusedCase{"FileBeforePortAndChannel", {"/c=xyz"}, kNoFile},
-                    RefusedCase{"UnknownParameterWarnsInUpperCase",
-                                {"/x=abc", "/c=com", "/p=1"},
-                                "\nWARNING: Unknown parameter [/X=ABC]. Ignore it." + kNoFile},
-                    RefusedCase{"ShortArgumentIsUnknown",
-                                {"/f", "/c=com", "/p=1"},
-                                "\nWARNING: Unknown parameter [/F]. Ignore it." + kNoFile}),
+    testing::Values(
+        RefusedCase{"NoFile", {"/c=com", "/p=1"}, kNoFile},
+        RefusedCase{"EmptyFile", {"/c=com", "/p=1", "/f="}, kNoFile},
+        RefusedCase{"FileBeforePortAndChannel", {"/c=xyz"}, kNoFile},
+        RefusedCase{"UnknownParameterWarnsInUpperCase",
+                    {"/x=abc", "/c=com", "/p=1"},
+                    "\nWARNING: Unknown parameter [/X=ABC]. Ignore it." + kNoFile},
+        RefusedCase{"ShortArgumentIsUnknown",
+                    {"/f", "/c=com", "/p=1"},
+                    "\nWARNING: Unknown parameter [/F]. Ignore it." + kNoFile},
+        RefusedCase{"RetriesAboveTen", {"/c=com", "/p=1", "/f=a.hex", "/r=11"}, kBadRetries},
+        RefusedCase{"RetriesNotANumber", {"/c=com", "/p=1", "/f=a.hex", "/R=x"}, kBadRetries},
+        RefusedCase{"RetriesNegative", {"/c=com", "/p=1", "/f=a.hex", "/r=-1"}, kBadRetries},
+        RefusedCase{"RetriesEmpty", {"/c=com", "/p=1", "/f=a.hex", "/r="}, kBadRetries}),
     CaseName());
 
 // Validates options that pass and returns the settings handed to the download.
@@ -83,6 +90,13 @@ TEST(AcceptedOptions, DevicePathIsKeptAsTyped) {
     const auto settings = Accepted({"/c=com", "/p=3", "/f=a.hex", "/D=/dev/ttyUSB0"});
     EXPECT_EQ(settings.channel.device, "/dev/ttyUSB0");
     EXPECT_EQ(settings.channel.port, 3);
+}
+
+TEST(AcceptedOptions, RetriesAreZeroUnlessGivenFromZeroToTen) {
+    EXPECT_EQ(Accepted({"/c=com", "/p=1", "/f=a.hex"}).exchangeRetries, 0);
+    EXPECT_EQ(Accepted({"/c=com", "/p=1", "/f=a.hex", "/r=0"}).exchangeRetries, 0);
+    EXPECT_EQ(Accepted({"/c=com", "/p=1", "/f=a.hex", "/R=3"}).exchangeRetries, 3);
+    EXPECT_EQ(Accepted({"/c=com", "/p=1", "/f=a.hex", "/r=10"}).exchangeRetries, 10);
 }
 
 TEST(AcceptedOptions, LongValuesAreCutToTheirCapacity) {

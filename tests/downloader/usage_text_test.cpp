@@ -21,6 +21,7 @@ const std::string kUsage =
     "\n/d=<device>          - serial device path instead of the COM port number (e.g. "
     "/dev/ttyUSB0)"
     "\n/l                   - list the serial ports and exit"
+    "\n/r=<0..10>           - send a request again when its reply is lost, 0 to 10 times"
     "\n/f=<filename>        - Filename specifies the file to download"
     "\n/v=crc|full          - verification method - ony CRC16 or read all data back and verify"
     "\n                       default value is crc"
