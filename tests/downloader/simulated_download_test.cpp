@@ -155,8 +155,7 @@ struct LineFaultCase {
     const char* name;
     int runMode;
     int retries;
-    qelsim::TransportFaults line;
-    qelsim::DeviceOptions device;
+    void (*fault)(qelsim::TransportFaults& line, qelsim::DeviceOptions& device);
     struct Counts {
         int attempts;     // the attempts the download takes
         int retries;      // requests sent again in place
@@ -165,22 +164,6 @@ struct LineFaultCase {
         int minuteWaits;  // the device check's waits
     } expected;
 };
-
-qelsim::TransportFaults LineWith(void (*set)(qelsim::TransportFaults&)) {
-    qelsim::TransportFaults line;
-    line.idleLimit = std::chrono::milliseconds(0);
-    set(line);
-    return line;
-}
-
-qelsim::DeviceOptions DeviceWith(void (*set)(qelsim::DeviceOptions&)) {
-    qelsim::DeviceOptions device;
-    set(device);
-    return device;
-}
-
-void NoLineFault(qelsim::TransportFaults&) {}
-void NoDeviceFault(qelsim::DeviceOptions&) {}
 
 void PrintTo(const LineFaultCase& c, std::ostream* out) {
     *out << c.name;
@@ -191,8 +174,9 @@ class LineFaultDownload : public SimulatedDownload,
 
 TEST_P(LineFaultDownload, EndsWithTheExactImageInBoundedAttempts) {
     const LineFaultCase& c = GetParam();
-    m_device.Options() = c.device;
-    SimLinkChannel channel(m_device, c.line);
+    qelsim::TransportFaults line;
+    c.fault(line, m_device.Options());
+    SimLinkChannel channel(m_device, line);
     m_settings.runMode = c.runMode;
     m_settings.exchangeRetries = c.retries;
     m_settings.maxAttempts = 4;  // a line that never comes back in step fails the test
@@ -212,97 +196,64 @@ TEST_P(LineFaultDownload, EndsWithTheExactImageInBoundedAttempts) {
     EXPECT_EQ(CountOf(result.output, "\nWait 1 minute"), expected.minuteWaits);
 }
 
-const qelsim::DeviceOptions kCleanDevice = DeviceWith(&NoDeviceFault);
+constexpr int kBlind = orvane::kRunModeBlind;
+constexpr int kAll = orvane::kRunModeAll;
 
+// The faults, each on the second request (the data page) unless named otherwise.
+using qelsim::DeviceOptions;
+using qelsim::TransportFaults;
+void Late(TransportFaults& l, DeviceOptions&) {
+    l.lateReplies = {2};
+}
+void Stray(TransportFaults& l, DeviceOptions&) {
+    l.strayAfter = {2};
+}
+void Twice(TransportFaults& l, DeviceOptions&) {
+    l.duplicateReplies = {2};
+}
+void SlowFirstClockRead(TransportFaults& l, DeviceOptions&) {
+    l.slowReplies = {{6, 6000}};
+}
+void CloseOnReset(TransportFaults& l, DeviceOptions&) {
+    l.closeOnReset = true;
+}
+void Drop(TransportFaults&, DeviceOptions& d) {
+    d.dropReplies = {2};
+}
+void DropTwoInARow(TransportFaults&, DeviceOptions& d) {
+    d.dropReplies = {2, 3};
+}
+void Corrupt(TransportFaults&, DeviceOptions& d) {
+    d.corruptReplies = {2};
+}
+void WrongId(TransportFaults&, DeviceOptions& d) {
+    d.wrongIdReplies = {2};
+}
+
+// Blind mode: the failed step is passed over, the line comes back in step by itself, and the next
+// attempt finds the verified image and only resets the device; the device check's first read
+// answered after the channel gave up on it costs one minute. With retries: one attempt. Without
+// them a lost reply costs the attempt, as it always has.
 INSTANTIATE_TEST_SUITE_P(
     Faults, LineFaultDownload,
-    testing::Values(
-        // Blind mode: the failed step is passed over, the line comes back in step by itself,
-        // and the next attempt finds the verified image and only resets the device.
-        LineFaultCase{"BlindLateReply",
-                      orvane::kRunModeBlind,
-                      0,
-                      LineWith([](auto& l) { l.lateReplies = {2}; }),
-                      kCleanDevice,
-                      {2, 0, 0, 1, 0}},
-        LineFaultCase{"BlindStrayCharacter",
-                      orvane::kRunModeBlind,
-                      0,
-                      LineWith([](auto& l) { l.strayAfter = {2}; }),
-                      kCleanDevice,
-                      {2, 0, 0, 1, 0}},
-        LineFaultCase{"BlindDuplicateReply",
-                      orvane::kRunModeBlind,
-                      0,
-                      LineWith([](auto& l) { l.duplicateReplies = {2}; }),
-                      kCleanDevice,
-                      {2, 0, 0, 1, 0}},
-        // The device check's first read is answered after the channel gave up on it.
-        LineFaultCase{"BlindSlowClockReply",
-                      orvane::kRunModeBlind,
-                      0,
-                      LineWith([](auto& l) {
-                          l.slowReplies = {{6, 6000}};
-                      }),
-                      kCleanDevice,
-                      {1, 0, 1, 1, 1}},
-        LineFaultCase{"BlindCloseOnReset",
-                      orvane::kRunModeBlind,
-                      0,
-                      LineWith([](auto& l) { l.closeOnReset = true; }),
-                      kCleanDevice,
-                      {1, 0, 1, 1, 0}},
-        // Retries in place: one attempt, one request sent again.
-        LineFaultCase{"RetryLostReply",
-                      orvane::kRunModeAll,
-                      3,
-                      LineWith(&NoLineFault),
-                      DeviceWith([](auto& d) { d.dropReplies = {2}; }),
-                      {1, 1, 0, 1, 0}},
-        LineFaultCase{"RetryCorruptedReply",
-                      orvane::kRunModeAll,
-                      3,
-                      LineWith(&NoLineFault),
-                      DeviceWith([](auto& d) { d.corruptReplies = {2}; }),
-                      {1, 1, 0, 1, 0}},
-        LineFaultCase{"RetryWrongIdReply",
-                      orvane::kRunModeAll,
-                      3,
-                      LineWith(&NoLineFault),
-                      DeviceWith([](auto& d) { d.wrongIdReplies = {2}; }),
-                      {1, 1, 0, 1, 0}},
-        LineFaultCase{"RetryLateReply",
-                      orvane::kRunModeAll,
-                      3,
-                      LineWith([](auto& l) { l.lateReplies = {2}; }),
-                      kCleanDevice,
-                      {1, 1, 0, 1, 0}},
-        LineFaultCase{"RetryStrayCharacter",
-                      orvane::kRunModeAll,
-                      3,
-                      LineWith([](auto& l) { l.strayAfter = {2}; }),
-                      kCleanDevice,
-                      {1, 1, 0, 1, 0}},
-        LineFaultCase{"RetryInBlindMode",
-                      orvane::kRunModeBlind,
-                      3,
-                      LineWith(&NoLineFault),
-                      DeviceWith([](auto& d) {
-                          d.dropReplies = {2, 3};
-                      }),
-                      {1, 2, 0, 1, 0}},
-        // Without retries a lost reply costs the attempt, as it always has.
-        LineFaultCase{"NoRetriesLostReply",
-                      orvane::kRunModeAll,
-                      0,
-                      LineWith(&NoLineFault),
-                      DeviceWith([](auto& d) { d.dropReplies = {2}; }),
-                      {2, 0, 0, 2, 0}}),
+    testing::Values(LineFaultCase{"BlindLateReply", kBlind, 0, &Late, {2, 0, 0, 1, 0}},
+                    LineFaultCase{"BlindStrayCharacter", kBlind, 0, &Stray, {2, 0, 0, 1, 0}},
+                    LineFaultCase{"BlindDuplicateReply", kBlind, 0, &Twice, {2, 0, 0, 1, 0}},
+                    LineFaultCase{
+                        "BlindSlowClockReply", kBlind, 0, &SlowFirstClockRead, {1, 0, 1, 1, 1}},
+                    LineFaultCase{"BlindCloseOnReset", kBlind, 0, &CloseOnReset, {1, 0, 1, 1, 0}},
+                    LineFaultCase{"RetryLostReply", kAll, 3, &Drop, {1, 1, 0, 1, 0}},
+                    LineFaultCase{"RetryCorruptedReply", kAll, 3, &Corrupt, {1, 1, 0, 1, 0}},
+                    LineFaultCase{"RetryWrongIdReply", kAll, 3, &WrongId, {1, 1, 0, 1, 0}},
+                    LineFaultCase{"RetryLateReply", kAll, 3, &Late, {1, 1, 0, 1, 0}},
+                    LineFaultCase{"RetryStrayCharacter", kAll, 3, &Stray, {1, 1, 0, 1, 0}},
+                    LineFaultCase{"RetryInBlindMode", kBlind, 3, &DropTwoInARow, {1, 2, 0, 1, 0}},
+                    LineFaultCase{"NoRetriesLostReply", kAll, 0, &Drop, {2, 0, 0, 2, 0}}),
     CaseName());
 
 TEST_F(SimulatedDownload, RetriesDoNotSendAgainWhatTheDeviceRefused) {
     m_device.Options().failStatusRequests = {2};
-    SimLinkChannel channel(m_device, LineWith(&NoLineFault));
+    SimLinkChannel channel(m_device, {});
     m_settings.exchangeRetries = 3;
     const RunResult result = Run(&channel);
     EXPECT_EQ(result.exitStatus, 0);
@@ -312,7 +263,7 @@ TEST_F(SimulatedDownload, RetriesDoNotSendAgainWhatTheDeviceRefused) {
 
 TEST_F(SimulatedDownload, RetriesGiveUpAfterTheirNumberAndTheAttemptFails) {
     m_device.Options().dropReplies = {2, 3, 4};
-    SimLinkChannel channel(m_device, LineWith(&NoLineFault));
+    SimLinkChannel channel(m_device, {});
     m_settings.exchangeRetries = 2;
     const RunResult result = Run(&channel);
     EXPECT_EQ(result.exitStatus, 0);
@@ -332,7 +283,7 @@ TEST_F(SimulatedDownload, RetriesGiveUpAfterTheirNumberAndTheAttemptFails) {
 // On a line of known speed the wait for a lost reply is what the line and the device need.
 TEST_F(SimulatedDownload, RetriesWaitForALostReplyAsLongAsTheLineNeeds) {
     m_device.Options().dropReplies = {2};
-    SimLinkChannel channel(m_device, LineWith(&NoLineFault), 1000, 11520);
+    SimLinkChannel channel(m_device, {}, 1000, 11520);
     m_settings.exchangeRetries = 1;
     const RunResult result = Run(&channel);
     EXPECT_EQ(result.exitStatus, 0);
