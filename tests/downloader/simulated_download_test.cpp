@@ -217,6 +217,10 @@ void SlowFirstClockRead(TransportFaults& l, DeviceOptions&) {
 void CloseOnReset(TransportFaults& l, DeviceOptions&) {
     l.closeOnReset = true;
 }
+void CloseOnResetAndBootSlowly(TransportFaults& l, DeviceOptions& d) {
+    l.closeOnReset = true;
+    d.silentRequestsAfterReset = 1;
+}
 void Drop(TransportFaults&, DeviceOptions& d) {
     d.dropReplies = {2};
 }
@@ -231,24 +235,26 @@ void WrongId(TransportFaults&, DeviceOptions& d) {
 }
 
 // Blind mode: the failed step is passed over, the line comes back in step by itself, and the next
-// attempt finds the verified image and only resets the device; the device check's first read
-// answered after the channel gave up on it costs one minute. With retries: one attempt. Without
-// them a lost reply costs the attempt, as it always has.
+// attempt finds the verified image and only resets the device; the device check reconnects at
+// once to a device that closed the connection, and after the minute to one that stayed silent. With
+// retries: one attempt. Without them a lost reply costs the attempt, as it always has.
 INSTANTIATE_TEST_SUITE_P(
     Faults, LineFaultDownload,
-    testing::Values(LineFaultCase{"BlindLateReply", kBlind, 0, &Late, {2, 0, 0, 1, 0}},
-                    LineFaultCase{"BlindStrayCharacter", kBlind, 0, &Stray, {2, 0, 0, 1, 0}},
-                    LineFaultCase{"BlindDuplicateReply", kBlind, 0, &Twice, {2, 0, 0, 1, 0}},
-                    LineFaultCase{
-                        "BlindSlowClockReply", kBlind, 0, &SlowFirstClockRead, {1, 0, 1, 1, 1}},
-                    LineFaultCase{"BlindCloseOnReset", kBlind, 0, &CloseOnReset, {1, 0, 1, 1, 0}},
-                    LineFaultCase{"RetryLostReply", kAll, 3, &Drop, {1, 1, 0, 1, 0}},
-                    LineFaultCase{"RetryCorruptedReply", kAll, 3, &Corrupt, {1, 1, 0, 1, 0}},
-                    LineFaultCase{"RetryWrongIdReply", kAll, 3, &WrongId, {1, 1, 0, 1, 0}},
-                    LineFaultCase{"RetryLateReply", kAll, 3, &Late, {1, 1, 0, 1, 0}},
-                    LineFaultCase{"RetryStrayCharacter", kAll, 3, &Stray, {1, 1, 0, 1, 0}},
-                    LineFaultCase{"RetryInBlindMode", kBlind, 3, &DropTwoInARow, {1, 2, 0, 1, 0}},
-                    LineFaultCase{"NoRetriesLostReply", kAll, 0, &Drop, {2, 0, 0, 2, 0}}),
+    testing::Values(
+        LineFaultCase{"BlindLateReply", kBlind, 0, &Late, {2, 0, 0, 1, 0}},
+        LineFaultCase{"BlindStrayCharacter", kBlind, 0, &Stray, {2, 0, 0, 1, 0}},
+        LineFaultCase{"BlindDuplicateReply", kBlind, 0, &Twice, {2, 0, 0, 1, 0}},
+        LineFaultCase{"BlindSlowClockReply", kBlind, 0, &SlowFirstClockRead, {1, 0, 1, 1, 1}},
+        LineFaultCase{"BlindCloseOnReset", kBlind, 0, &CloseOnReset, {1, 0, 1, 1, 0}},
+        LineFaultCase{
+            "BlindClosedThenSilent", kBlind, 0, &CloseOnResetAndBootSlowly, {1, 0, 2, 1, 1}},
+        LineFaultCase{"RetryLostReply", kAll, 3, &Drop, {1, 1, 0, 1, 0}},
+        LineFaultCase{"RetryCorruptedReply", kAll, 3, &Corrupt, {1, 1, 0, 1, 0}},
+        LineFaultCase{"RetryWrongIdReply", kAll, 3, &WrongId, {1, 1, 0, 1, 0}},
+        LineFaultCase{"RetryLateReply", kAll, 3, &Late, {1, 1, 0, 1, 0}},
+        LineFaultCase{"RetryStrayCharacter", kAll, 3, &Stray, {1, 1, 0, 1, 0}},
+        LineFaultCase{"RetryInBlindMode", kBlind, 3, &DropTwoInARow, {1, 2, 0, 1, 0}},
+        LineFaultCase{"NoRetriesLostReply", kAll, 0, &Drop, {2, 0, 0, 2, 0}}),
     CaseName());
 
 TEST_F(SimulatedDownload, RetriesDoNotSendAgainWhatTheDeviceRefused) {
