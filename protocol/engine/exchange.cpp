@@ -116,7 +116,7 @@ int QelProtocol::ExchangeOnce(unsigned char* frame, int frameLength, unsigned ch
     char text[2 * kLongestFixedReplyBytes + 2];
     std::memset(text, 0, sizeof text);
     at = ExchangeStage::kRead;
-    result = ReadReply(text, 2 * replyLength + 1, 2 * frameLength + 1);
+    result = ReadReply(text, 2 * replyLength + 1, 2 * frameLength + 1, frame[1]);
     if (result != qel::kOk) {
         return result;
     }

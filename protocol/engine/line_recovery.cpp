@@ -22,6 +22,8 @@ constexpr int kMostStaleCharacters = 4 * (2 * qel::message::kLongestFixedReplyBy
 // A device needs time to act on a request beyond the characters' time on the line: flash pages
 // take milliseconds to write, and a busy device reads its line late. 100 ms covers the page
 // writes of the devices we know several times over, and is a tenth of the channel's time-out.
+// A device slower than that is learnt from its answers: it is given twice the longest answer
+// it has taken for the command, and twice as long again after a wait that ran out.
 constexpr int kDeviceAnswerFloorMs = 100;
 constexpr int kMostRetries = 10;
 
@@ -49,29 +51,52 @@ void QelProtocol::SetLineTiming(ILineTiming* timing) {
     m_lineTiming = timing;
 }
 
-int QelProtocol::LineWaitMs(int requestCharacters, int replyCharacters) const {
+int QelProtocol::LineWaitMs(int requestCharacters, int replyCharacters,
+                            unsigned char command) const {
     const int perSecond = m_lineTiming->CharactersPerSecond();
     const long long lineMs =
         (static_cast<long long>(requestCharacters + replyCharacters) * 1000 + perSecond - 1) /
         perSecond;
-    return static_cast<int>(std::min<long long>(lineMs + kDeviceAnswerFloorMs, 0x7FFFFFFF));
+    const long long allowance = std::max(kDeviceAnswerFloorMs, m_answerAllowanceMs[command]);
+    return static_cast<int>(std::min<long long>(lineMs + allowance, 0x7FFFFFFF));
 }
 
-int QelProtocol::ReadReply(char* text, int characters, int requestCharacters) {
+// The allowance follows what the device shows: twice its longest answer, doubled after a wait
+// that ran out (a slow device, or a request lost on the line), and halved again step by step by
+// answers that come in time, so that a noisy line does not keep the waits long.
+void QelProtocol::NoteAnswer(unsigned char command, int result, bool paced, std::int64_t tookMs) {
+    std::int32_t& allowance = m_answerAllowanceMs[command];
+    const std::int32_t longest = m_lineTiming->ReadTimeout();
+    if (result == qel::kOk) {
+        const auto learnt = static_cast<std::int32_t>(std::min<std::int64_t>(2 * tookMs, longest));
+        allowance = std::max({kDeviceAnswerFloorMs, learnt, allowance / 2});
+    } else if (paced && allowance != 0) {
+        allowance = std::min(2 * allowance, longest);
+    }
+}
+
+int QelProtocol::ReadReply(char* text, int characters, int requestCharacters,
+                           unsigned char command) {
     // With retries a lost reply costs the wait for it; on a line of known speed that is what the
-    // request and the reply need on the wire and the device needs to answer.
-    const bool paced =
+    // request and the reply need on the wire and the device needs to answer. The first answer to
+    // a command is waited for as long as the channel allows, and so are the CRC16 of ranges,
+    // whose time grows with the range.
+    command &= 0x7F;
+    const bool timed =
         m_exchangeRetries > 0 && m_lineTiming != nullptr && m_lineTiming->CharactersPerSecond() > 0;
-    int channelTimeout = 0;
+    const bool paced =
+        timed && m_answerAllowanceMs[command] != 0 && command != qel::kCmdReadMemoryCrc16;
+    const int channelTimeout = timed ? m_lineTiming->ReadTimeout() : 0;
     if (paced) {
-        channelTimeout = m_lineTiming->ReadTimeout();
-        const int wait = LineWaitMs(requestCharacters, characters);
+        const int wait = LineWaitMs(requestCharacters, characters, command);
         m_lineTiming->SetReadTimeout(std::min(wait, channelTimeout));
     }
+    const std::int64_t start = qel::SteadyMilliseconds();
     const int result =
         m_lineOutOfStep ? ReadReplyInStep(text, characters) : ReadFromLine(text, characters);
-    if (paced) {
+    if (timed) {
         m_lineTiming->SetReadTimeout(channelTimeout);
+        NoteAnswer(command, result, paced, qel::SteadyMilliseconds() - start);
     }
     return result;
 }

@@ -42,6 +42,7 @@ QelProtocol::QelProtocol(ICommChannel* channel, int verifyMethod, int runMode, H
       m_lineTiming(nullptr),
       m_exchangeRetries(0),
       m_lineOutOfStep(false),
+      m_answerAllowanceMs(),
       m_imageVerified(false) {}
 
 QelProtocol::~QelProtocol() {
@@ -69,6 +70,7 @@ QelProtocol::QelProtocol(const QelProtocol& other)
       m_lineTiming(other.m_lineTiming),
       m_exchangeRetries(other.m_exchangeRetries),
       m_lineOutOfStep(other.m_lineOutOfStep),
+      m_answerAllowanceMs(other.m_answerAllowanceMs),
       m_imageVerified(other.m_imageVerified) {}
 
 QelProtocol& QelProtocol::operator=(const QelProtocol& other) {
@@ -96,6 +98,7 @@ QelProtocol& QelProtocol::operator=(const QelProtocol& other) {
     m_lineTiming = other.m_lineTiming;
     m_exchangeRetries = other.m_exchangeRetries;
     m_lineOutOfStep = other.m_lineOutOfStep;
+    m_answerAllowanceMs = other.m_answerAllowanceMs;
     m_imageVerified = other.m_imageVerified;
     return *this;
 }

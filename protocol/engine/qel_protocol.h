@@ -2,6 +2,7 @@
 // channel given to the constructor; every operation returns a result code (qel_codes.h).
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 
@@ -101,10 +102,11 @@ class QEL_API QelProtocol {
     // RecoversAfterFailure: whether a failed exchange is followed by the way back (the blind mode,
     // or retries). LineWaitMs: how long the reply to a request of that many characters may take on
     // a line of known speed.
-    int ReadReply(char* text, int characters, int requestCharacters);
+    int ReadReply(char* text, int characters, int requestCharacters, unsigned char command);
     int ReadReplyInStep(char* text, int characters);
     bool RecoversAfterFailure() const;
-    int LineWaitMs(int requestCharacters, int replyCharacters) const;
+    int LineWaitMs(int requestCharacters, int replyCharacters, unsigned char command) const;
+    void NoteAnswer(unsigned char command, int result, bool paced, std::int64_t tookMs);
     void ReportRetry(const unsigned char* frame, int code, int retry);
     // Closes and opens the channel with the caller's record; 0, or the failure of Open (and
     // kErrArgument without a record).
@@ -193,5 +195,8 @@ class QEL_API QelProtocol {
     ILineTiming* m_lineTiming;          // the channel's line speed, or null
     std::int32_t m_exchangeRetries;     // a failed exchange is sent again this many times
     bool m_lineOutOfStep;               // a failed exchange may have left a reply on the line
-    bool m_imageVerified;               // this image was written and verified in the device
+    // Per command: how long the device may take to answer beyond the line's time, learnt from its
+    // answers; 0 until it has answered that command once (then the channel's time-out holds).
+    std::array<std::int32_t, 128> m_answerAllowanceMs;
+    bool m_imageVerified;  // this image was written and verified in the device
 };

@@ -296,8 +296,23 @@ TEST_F(SimulatedDownload, RetriesWaitForALostReplyAsLongAsTheLineNeeds) {
     // A page request (541 characters) and its reply (15) take 49 ms at 115200 baud; the device
     // is given 100 ms more.
     EXPECT_EQ(channel.Elapsed(), std::chrono::milliseconds(149));
-    EXPECT_EQ(channel.ShortestTimeoutMs(), 103);  // the reset: 13 and 15 characters
+    // The first answer to each command (the reset's only one) is waited for in full.
+    EXPECT_EQ(channel.ShortestTimeoutMs(), 149);
     EXPECT_EQ(channel.ReadTimeout(), 1000);
+}
+
+// A device that takes longer to answer than the line and the floor allow is still served: a wait
+// that runs out doubles the next one, and the late reply is passed over.
+TEST_F(SimulatedDownload, RetriesServeADeviceSlowerThanTheLine) {
+    qelsim::TransportFaults faults;
+    faults.replyDelayMs = 149;
+    SimLinkChannel channel(m_device, faults, 1000, 11520);
+    m_settings.exchangeRetries = 1;
+    const RunResult result = Run(&channel);
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_TRUE(Ends(Ending(), {0, QEL_FAILURE_NONE, 0, 1}));
+    const auto image = ExpectedImage();
+    EXPECT_EQ(DeviceImage(image.size()), image);
 }
 
 // Stops the download it watches once the data pages have begun, as a station's stop button would.
