@@ -23,7 +23,11 @@ std::string ConnectingLine(const ChannelSettings& settings) {
     if (settings.kind == ChannelKind::kTcp) {
         return "\nConnecting " + settings.address + ":" + std::to_string(settings.port) + "...";
     }
-    return "\nConnecting COM" + std::to_string(settings.port) + " ...";
+    const std::string port = "COM" + std::to_string(settings.port);
+    if (!settings.device.empty()) {
+        return "\nConnecting " + settings.device + " (" + port + ") ...";
+    }
+    return "\nConnecting " + port + " ...";
 }
 
 // A lambda rather than WSAStartup itself: the system's has its own calling convention on

@@ -28,7 +28,8 @@ class OpenParams {
 };
 
 // The line that a download reports before every open: "\nConnecting 192.168.1.10:262..." for TCP,
-// "\nConnecting COM1 ..." for a serial port.
+// "\nConnecting COM1 ..." for a serial port, "\nConnecting /dev/ttyUSB0 (COM1) ..." for one
+// named by its device path.
 std::string ConnectingLine(const ChannelSettings& settings);
 
 // As WSAStartup.

@@ -2,6 +2,7 @@
 
 #include "channel_options.h"
 #include "orvane_print.h"
+#include "output_mode.h"
 #include "text_case.h"
 
 namespace orvane {
@@ -9,17 +10,17 @@ namespace {
 
 constexpr cli::OptionSpec kOptions[] = {
     cli::kChannelOption, cli::kAddressOption, cli::kPortOption, kFileOption,    kVerifyOption,
-    kModeOption,         cli::kDeviceOption,  kListPortsOption, kRetriesOption,
+    kModeOption,         cli::kDeviceOption,  kListPortsOption, kRetriesOption, cli::kJsonOption,
+    cli::kQuietOption,   kAttemptsOption,     kPauseOption,
 };
-
-void WarnUnknown(const std::string& argument) {
-    Print("\nWARNING: Unknown parameter [%s]. Ignore it.", cli::ToUpperAscii(argument).c_str());
-}
 
 }  // namespace
 
-cli::ParsedOptions ParseOptions(const std::vector<std::string>& arguments) {
-    return cli::ParseOptions(kOptions, arguments, &WarnUnknown);
+cli::ParsedOptions ParseOptions(const std::vector<std::string>& arguments, qel::EventSink& sink) {
+    return cli::ParseOptions(kOptions, arguments, [&sink](const std::string& argument) {
+        Print(sink, QEL_EVENT_WARNING, "\nWARNING: Unknown parameter [%s]. Ignore it.",
+              cli::ToUpperAscii(argument).c_str());
+    });
 }
 
 }  // namespace orvane

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "event_sink.h"
 #include "option_table.h"
 
 namespace orvane {
@@ -15,9 +16,13 @@ inline constexpr cli::OptionSpec kModeOption{"/m=", 7};
 inline constexpr cli::OptionSpec kListPortsOption{"/l"};
 // Sends a request again, in place, when the line lost or garbled its reply: 0 to 10 times.
 inline constexpr cli::OptionSpec kRetriesOption{"/r=", 7};
+// The most attempts, 1 to 100, and the pause between them in seconds, 0 to 60.
+inline constexpr cli::OptionSpec kAttemptsOption{"/a=", 7};
+inline constexpr cli::OptionSpec kPauseOption{"/t=", 7};
 
 // Options may come in any order and their letters in any case; values keep the case they were
-// typed in. Arguments that name no option are reported with a warning and skipped.
-cli::ParsedOptions ParseOptions(const std::vector<std::string>& arguments);
+// typed in. Arguments that name no option are reported to sink with a warning and skipped.
+cli::ParsedOptions ParseOptions(const std::vector<std::string>& arguments,
+                                qel::EventSink& sink = qel::DefaultEventSink());
 
 }  // namespace orvane

@@ -1,6 +1,7 @@
 #include "option_validation.h"
 
-#include <string>
+#include <algorithm>
+#include <cctype>
 
 #include "option_parser.h"
 #include "orvane_print.h"
@@ -9,27 +10,44 @@
 namespace orvane {
 namespace {
 
-void PrintRefusal(const cli::OptionRefusal& refusal) {
-    Print("\nERROR: %s", refusal.message.c_str());
-    if (refusal.pointsToUsage) {
-        Print("\nRun software without parameters to see usage information.");
-    }
+constexpr int kMostRetries = 10;
+constexpr int kMostAttempts = 100;
+constexpr int kLongestPauseSeconds = 60;
+constexpr unsigned long kMillisecondsPerSecond = 1000;
+
+// One event for both lines, so that a script reading the errors gets the hint with its error.
+void PrintRefusal(const cli::OptionRefusal& refusal, qel::EventSink& sink) {
+    Print(
+        sink, QEL_EVENT_ERROR, "\nERROR: %s%s", refusal.message.c_str(),
+        refusal.pointsToUsage ? "\nRun software without parameters to see usage information." : "");
 }
 
-constexpr int kMostRetries = 10;
-
-// The /r= value: 0 when not given, -1 when it is not a whole number from 0 to kMostRetries.
-int RetriesOf(const cli::ParsedOptions& options) {
-    if (!options.Given(kRetriesOption.name)) {
-        return 0;
+// /r=, /a= and /t=, when given; the refusal of the first that is out of its range.
+std::optional<cli::OptionRefusal> TakeAttemptOptions(const cli::ParsedOptions& options,
+                                                     RunSettings& settings) {
+    if (options.Given(kRetriesOption.name)) {
+        const auto retries = NumberInRange(options.Value(kRetriesOption.name), 0, kMostRetries);
+        if (!retries) {
+            return cli::OptionRefusal{"Retries (/r) must be a number from 0 to 10.", true};
+        }
+        settings.exchangeRetries = *retries;
     }
-    const std::string& text = options.Value(kRetriesOption.name);
-    if (text.empty() || text.size() > 2 ||
-        text.find_first_not_of("0123456789") != std::string::npos) {
-        return -1;
+    if (options.Given(kAttemptsOption.name)) {
+        const auto attempts = NumberInRange(options.Value(kAttemptsOption.name), 1, kMostAttempts);
+        if (!attempts) {
+            return cli::OptionRefusal{"Attempts value is incorrect. It must be in range [1..100]."};
+        }
+        settings.maxAttempts = *attempts;
     }
-    const int retries = std::stoi(text);
-    return retries <= kMostRetries ? retries : -1;
+    if (options.Given(kPauseOption.name)) {
+        const auto pause = NumberInRange(options.Value(kPauseOption.name), 0, kLongestPauseSeconds);
+        if (!pause) {
+            return cli::OptionRefusal{
+                "Pause value is incorrect. It must be in range [0..60] seconds."};
+        }
+        settings.pauseMs = static_cast<unsigned long>(*pause) * kMillisecondsPerSecond;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -57,28 +75,40 @@ int SelectRunMode(const std::string& text) {
     }
 }
 
-bool ValidateOptions(const cli::ParsedOptions& options, RunSettings& settings) {
+std::optional<int> NumberInRange(const std::string& text, int lowest, int highest) {
+    constexpr std::size_t kMostDigits = 3;
+    const bool digits = !text.empty() && text.size() <= kMostDigits &&
+                        std::all_of(text.begin(), text.end(), [](char character) {
+                            return std::isdigit(static_cast<unsigned char>(character)) != 0;
+                        });
+    if (!digits) {
+        return std::nullopt;
+    }
+    const int value = std::stoi(text);
+    return value >= lowest && value <= highest ? std::optional<int>(value) : std::nullopt;
+}
+
+bool ValidateOptions(const cli::ParsedOptions& options, RunSettings& settings,
+                     qel::EventSink& sink) {
     if (options.Value(kFileOption.name).empty()) {
-        PrintRefusal({"File path to HEX file is required.", true});
+        PrintRefusal({"File path to HEX file is required.", true}, sink);
         return false;
     }
     const cli::ChannelValidation channel = cli::ValidateChannel(options);
     if (channel.refusal) {
-        PrintRefusal(*channel.refusal);
+        PrintRefusal(*channel.refusal, sink);
         return false;
     }
-    const int retries = RetriesOf(options);
-    if (retries < 0) {
-        PrintRefusal({"Retries (/r) must be a number from 0 to 10.", true});
+    if (const auto refusal = TakeAttemptOptions(options, settings)) {
+        PrintRefusal(*refusal, sink);
         return false;
     }
-    settings.exchangeRetries = retries;
     settings.channel = channel.settings;
     settings.filePath = options.Value(kFileOption.name);
     settings.verifyMethod = SelectVerifyMethod(options.Value(kVerifyOption.name));
     settings.runMode = SelectRunMode(options.Value(kModeOption.name));
     if (settings.runMode == kRunModeBlind) {
-        Print("\n*** Run BLIND MODE ***");
+        Print(sink, QEL_EVENT_INFO, "\n*** Run BLIND MODE ***");
     }
     return true;
 }

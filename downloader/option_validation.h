@@ -1,19 +1,25 @@
 // Checks the option values in a fixed order and turns them into the run settings.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "event_sink.h"
 #include "option_table.h"
 #include "run_settings.h"
 
 namespace orvane {
 
-// Prints the first problem found and returns false; otherwise fills settings and returns true.
-bool ValidateOptions(const cli::ParsedOptions& options, RunSettings& settings);
+// Reports the first problem found to sink and returns false; otherwise fills settings and
+// returns true.
+bool ValidateOptions(const cli::ParsedOptions& options, RunSettings& settings,
+                     qel::EventSink& sink = qel::DefaultEventSink());
 
 // 2 for "full" in any case, else 1.
 int SelectVerifyMethod(const std::string& text);
 // From the first character only: p, v, r, b (any case) select 2 to 5, anything else 1.
 int SelectRunMode(const std::string& text);
+// A whole decimal number from lowest to highest, or nothing.
+std::optional<int> NumberInRange(const std::string& text, int lowest, int highest);
 
 }  // namespace orvane

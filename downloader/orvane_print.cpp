@@ -1,16 +1,17 @@
 #include "orvane_print.h"
 
-#include <cstdarg>
-#include <cstdio>
+#include "text_format.h"
 
 namespace orvane {
 
-void Print(const char* format, ...) {
+void Print(qel::EventSink& sink, int kind, const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);
-    std::vfprintf(stdout, format, arguments);
+    const std::string text = cli::FormatList(format, arguments);
     va_end(arguments);
-    std::fflush(stdout);
+    qel_event event = qel::MakeEvent(kind);
+    event.text = text.c_str();
+    sink.OnEvent(event);
 }
 
 }  // namespace orvane

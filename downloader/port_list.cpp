@@ -55,7 +55,7 @@ std::vector<Row> TableOf(const std::vector<SerialPortInfo>& ports) {
     return rows;
 }
 
-void PrintAligned(const std::vector<Row>& rows) {
+void PrintAligned(const std::vector<Row>& rows, qel::EventSink& sink) {
     std::vector<std::size_t> widths(rows[0].size(), 0);
     for (const Row& row : rows) {
         for (std::size_t i = 0; i < row.size(); ++i) {
@@ -69,20 +69,30 @@ void PrintAligned(const std::vector<Row>& rows) {
             line.append(widths[i] + kColumnGap - row[i].size(), ' ');
         }
         line.erase(line.find_last_not_of(' ') + 1);
-        Print("\n%s", line.c_str());
+        Print(sink, QEL_EVENT_INFO, "\n%s", line.c_str());
     }
 }
 
 }  // namespace
 
-void PrintPortList(const std::vector<SerialPortInfo>& ports) {
+void PrintPortList(const std::vector<SerialPortInfo>& ports, qel::EventSink& sink) {
     if (ports.empty()) {
-        Print("\n\nNo serial ports found.\n");
+        Print(sink, QEL_EVENT_INFO, "\n\nNo serial ports found.\n");
         return;
     }
-    Print("\n\nSerial ports:");
-    PrintAligned(TableOf(ports));
-    Print("\n");
+    Print(sink, QEL_EVENT_INFO, "\n\nSerial ports:");
+    PrintAligned(TableOf(ports), sink);
+    Print(sink, QEL_EVENT_INFO, "\n");
+}
+
+void WritePortList(const std::vector<SerialPortInfo>& ports, cli::JsonLinesSink& json) {
+    for (const SerialPortInfo& port : ports) {
+        cli::JsonObject object = json.Begin("port");
+        for (const SerialPortField& field : kSerialPortFields) {
+            object.Add(field.name, port.*field.value);
+        }
+        json.Write(object);
+    }
 }
 
 }  // namespace orvane

@@ -3,46 +3,62 @@
 #include "orvane_print.h"
 
 namespace orvane {
+namespace {
 
-void PrintBanner() {
-    Print("\n\nOrvane v.1.02");
+// Each piece is one output call; the blanks inside the lines align the columns.
+constexpr const char* kUsagePieces[] = {
+    "\n\nUsage:",
+    "\nOrvane.exe /c=tcp|com /i=<xxx.xxx.xxx.xxx> /p=<port> /f=<filename> /v=crc|full "
+    "/m=a|p|v|r|b",
+    "\n/c=tcp|com           - communication channel: TCP connection or serial port",
+    "\n/i=<xxx.xxx.xxx.xxx> - IP address of remote device",
+    "\n/p=<port>            - TCP or SERIAL port number depending on set channel value",
+    "\n                       valid TCP ports   : [1..65535]",
+    "\n                       valid SERIAL ports: [1..255]",
+    "\n/d=<device>          - serial device path instead of the COM port number (e.g. "
+    "/dev/ttyUSB0)",
+    "\n/l                   - list the serial ports and exit",
+    "\n/r=<0..10>           - send a request again when its reply is lost, 0 to 10 times",
+    "\n/json                - JSON Lines on standard output, one object a line, the result last",
+    "\n/q                   - quiet: only errors and the final line",
+    "\n/a=<attempts>        - most attempts [1..100], default 100 (blind mode: until success)",
+    "\n/t=<seconds>         - pause between attempts in seconds [0..60], default 5",
+    "\n/f=<filename>        - Filename specifies the file to download",
+    "\n/v=crc|full          - verification method - ony CRC16 or read all data back and verify",
+    "\n                       default value is crc",
+    "\n/m=a|p|v|r           - mode of execution",
+    "\n                       a - all steps (default)",
+    "\n                       p - only write data to device",
+    "\n                       v - only verify wrote data",
+    "\n                       r - only reset device",
+    "\n                       b - the same as 'a' but doing this in 'BLIND' mode - forever "
+    "repeat till success upgrade confirmation.",
+    "\n\nExample:",
+    "\nOrvane.exe /c=com /p=1 /f=myfile.hex /v=crc",
+    "\nDownload myfile.hex through serial port COM1",
+    "\n",
+    "\nOrvane.exe /c=tcp /i=192.168.1.10 /p=262 /f=myfile.hex",
+    "\nDownload myfile.hex through TCP connection on address 192.168.1.10:262\n",
+};
+
+}  // namespace
+
+void PrintBanner(qel::EventSink& sink) {
+    Print(sink, QEL_EVENT_INFO, "\n\n%s v.%s", kProgramName, kProgramVersion);
 }
 
-// Each line is its own output call; the blanks inside the lines align the columns.
-void PrintUsage() {
-    Print("\n\nUsage:");
-    Print(
-        "\nOrvane.exe /c=tcp|com /i=<xxx.xxx.xxx.xxx> /p=<port> /f=<filename> /v=crc|full "
-        "/m=a|p|v|r|b");
-    Print("\n/c=tcp|com           - communication channel: TCP connection or serial port");
-    Print("\n/i=<xxx.xxx.xxx.xxx> - IP address of remote device");
-    Print("\n/p=<port>            - TCP or SERIAL port number depending on set channel value");
-    Print("\n                       valid TCP ports   : [1..65535]");
-    Print("\n                       valid SERIAL ports: [1..255]");
-    Print(
-        "\n/d=<device>          - serial device path instead of the COM port number (e.g. "
-        "/dev/ttyUSB0)");
-    Print("\n/l                   - list the serial ports and exit");
-    Print("\n/r=<0..10>           - send a request again when its reply is lost, 0 to 10 times");
-    Print("\n/f=<filename>        - Filename specifies the file to download");
-    Print(
-        "\n/v=crc|full          - verification method - ony CRC16 or read all data back and "
-        "verify");
-    Print("\n                       default value is crc");
-    Print("\n/m=a|p|v|r           - mode of execution");
-    Print("\n                       a - all steps (default)");
-    Print("\n                       p - only write data to device");
-    Print("\n                       v - only verify wrote data");
-    Print("\n                       r - only reset device");
-    Print(
-        "\n                       b - the same as 'a' but doing this in 'BLIND' mode - forever "
-        "repeat till success upgrade confirmation.");
-    Print("\n\nExample:");
-    Print("\nOrvane.exe /c=com /p=1 /f=myfile.hex /v=crc");
-    Print("\nDownload myfile.hex through serial port COM1");
-    Print("\n");
-    Print("\nOrvane.exe /c=tcp /i=192.168.1.10 /p=262 /f=myfile.hex");
-    Print("\nDownload myfile.hex through TCP connection on address 192.168.1.10:262\n");
+void PrintUsage(qel::EventSink& sink) {
+    for (const char* piece : kUsagePieces) {
+        Print(sink, QEL_EVENT_INFO, "%s", piece);
+    }
+}
+
+std::string UsageText() {
+    std::string text;
+    for (const char* piece : kUsagePieces) {
+        text += piece;
+    }
+    return text;
 }
 
 }  // namespace orvane

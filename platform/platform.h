@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "trace_window.h"
 
@@ -37,6 +38,10 @@ void RealSleep(unsigned long milliseconds);
 // A write to a pipe or socket whose reader has gone fails with an error instead of ending the
 // process (SIGPIPE on POSIX; Windows has no such signal).
 void IgnoreBrokenPipe();
+
+// Whether the stream is a terminal (isatty; _isatty on Windows): a display redrawn in place goes
+// only there, never into a pipe or a file.
+bool IsTerminal(std::FILE* stream);
 
 // ---- TCP sockets: the places where BSD sockets and Winsock differ ----
 

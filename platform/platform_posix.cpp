@@ -86,6 +86,10 @@ void IgnoreBrokenPipe() {
     signal(SIGPIPE, SIG_IGN);
 }
 
+bool IsTerminal(std::FILE* stream) {
+    return isatty(fileno(stream)) == 1;
+}
+
 SocketHandle OpenTcpSocket() {
 #ifdef SOCK_CLOEXEC
     int handle = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

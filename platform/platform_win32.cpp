@@ -1,5 +1,7 @@
 // Windows implementation of the platform layer: the real pause, and the Winsock form of every
 // socket helper. SendMessageA and WSAStartup are Windows' own.
+#include <io.h>
+
 #include <type_traits>
 
 #include "platform.h"
@@ -38,6 +40,10 @@ void StopSocketLibrary() {
 }
 
 void IgnoreBrokenPipe() {}
+
+bool IsTerminal(std::FILE* stream) {
+    return _isatty(_fileno(stream)) != 0;
+}
 
 SocketHandle OpenTcpSocket() {
     SOCKET handle = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);

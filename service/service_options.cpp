@@ -8,7 +8,8 @@ namespace service {
 namespace {
 
 constexpr cli::OptionSpec kOptions[] = {
-    cli::kChannelOption, cli::kAddressOption, cli::kPortOption, cli::kDeviceOption, kJsonOption,
+    cli::kChannelOption, cli::kAddressOption, cli::kPortOption,
+    cli::kDeviceOption,  cli::kJsonOption,
 };
 
 // "/x=value", the form of an option, wherever it stands.
@@ -38,7 +39,7 @@ ServiceOptions ParseServiceOptions(const std::vector<std::string>& arguments) {
     options.values = cli::ParseOptions(kOptions, arguments, [&options](const std::string& other) {
         TakeOtherArgument(options, other);
     });
-    options.json = options.values.Given(kJsonOption.name);
+    options.json = options.values.Given(cli::kJsonOption.name);
     return options;
 }
 

@@ -6,10 +6,9 @@
 #include <vector>
 
 #include "option_table.h"
+#include "output_mode.h"
 
 namespace service {
-
-inline constexpr cli::OptionSpec kJsonOption{"/json", 0};
 
 struct ServiceOptions {
     cli::ParsedOptions values;  // the options of the table, by name

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "text_format.h"
+
 namespace service {
 
 class Printer {
@@ -27,10 +29,6 @@ class StringPrinter : public Printer {
     std::string m_text;
 };
 
-#if defined(__GNUC__)
-__attribute__((format(printf, 1, 2)))
-#endif
-std::string
-Format(const char* format, ...);
+using cli::Format;
 
 }  // namespace service

@@ -2,6 +2,7 @@
 
 #include <cinttypes>
 
+#include "json_text.h"
 #include "qel_codes.h"
 
 namespace service {
@@ -30,26 +31,10 @@ std::string ForScript(const Report::Value& value) {
     if (const auto* flag = std::get_if<bool>(&value)) {
         return *flag ? "true" : "false";
     }
-    return JsonString(std::get<std::string>(value));
+    return cli::JsonString(std::get<std::string>(value));
 }
 
 }  // namespace
-
-std::string JsonString(const std::string& s) {
-    std::string out = "\"";
-    for (const char c : s) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            out += Format("\\u%04x", byte);
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
 
 void Report::Progress(const std::string& text) {
     if (!m_json) {
@@ -88,17 +73,17 @@ void Report::FinishForPerson(const Outcome& outcome) {
 
 void Report::FinishForScript(const std::string& command, const Outcome& outcome) {
     // The leading line break keeps the object apart from anything printed before it.
-    std::string text = "\n{\"command\":" + JsonString(command);
+    std::string text = "\n{\"command\":" + cli::JsonString(command);
     text += outcome.exitStatus == kExitOk ? ",\"ok\":true" : ",\"ok\":false";
     text += Format(",\"result\":%d", outcome.result);
     if (outcome.exitStatus != kExitOk) {
-        text += ",\"error\":" + JsonString(outcome.failure);
+        text += ",\"error\":" + cli::JsonString(outcome.failure);
         if (outcome.result != 0) {
-            text += ",\"meaning\":" + JsonString(qel::ResultCodeText(outcome.result));
+            text += ",\"meaning\":" + cli::JsonString(qel::ResultCodeText(outcome.result));
         }
     }
     for (const Field& field : m_fields) {
-        text += "," + JsonString(field.key) + ":" + ForScript(field.value);
+        text += "," + cli::JsonString(field.key) + ":" + ForScript(field.value);
     }
     m_printer.Write(text + "}\n");
 }

@@ -65,7 +65,4 @@ class Report {
     std::vector<Field> m_fields;
 };
 
-// s as a JSON string literal, quotes included.
-std::string JsonString(const std::string& s);
-
 }  // namespace service

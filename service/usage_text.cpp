@@ -22,7 +22,8 @@ std::string UsageText() {
         "\n\nExample:"
         "\nqel-service /c=tcp /i=192.168.1.10 /p=262 read-mem 0x40000 4096 image.bin"
         "\nqel-service /c=tcp /i=192.168.1.10 /p=262 crc 0x40000 4096 image.bin"
-        "\n\nExit status: 0 success, 1 bad command line or file, 2 the device command failed.\n";
+        "\n\nExit status: 0 success, 1 bad command line or file, 2 the device command failed or"
+        "\ncannot be reached, 3 crc found the device's CRC16 different from the file's.\n";
     return text;
 }
 

@@ -17,6 +17,15 @@ using cli::ChannelKind;
 const std::string kNoFile = "\nERROR: File path to HEX file is required." + refusals::kSeeUsage;
 const std::string kBadRetries =
     "\nERROR: Retries (/r) must be a number from 0 to 10." + refusals::kSeeUsage;
+const std::string kBadAttempts =
+    "\nERROR: Attempts value is incorrect. It must be in range [1..100].";
+const std::string kBadPause =
+    "\nERROR: Pause value is incorrect. It must be in range [0..60] seconds.";
+
+// A complete command line with one more option.
+std::vector<std::string> ValidWith(const std::string& option) {
+    return {"/c=com", "/p=1", "/f=a.hex", option};
+}
 
 // Orvane's own checks; the channel options are checked alike in both programs (tests/cli).
 struct RefusedCase {
@@ -37,20 +46,28 @@ TEST_P(RefusedOptions, PrintsItsMessagesAndExitsOne) {
 
 INSTANTIATE_TEST_SUITE_P(
     Validation, RefusedOptions,
-    testing::Values(
-        RefusedCase{"NoFile", {"/c=com", "/p=1"}, kNoFile},
-        RefusedCase{"EmptyFile", {"/c=com", "/p=1", "/f="}, kNoFile},
-        RefusedCase{"FileBeforePortAndChannel", {"/c=xyz"}, kNoFile},
-        RefusedCase{"UnknownParameterWarnsInUpperCase",
-                    {"/x=abc", "/c=com", "/p=1"},
-                    "\nWARNING: Unknown parameter [/X=ABC]. Ignore it." + kNoFile},
-        RefusedCase{"ShortArgumentIsUnknown",
-                    {"/f", "/c=com", "/p=1"},
-                    "\nWARNING: Unknown parameter [/F]. Ignore it." + kNoFile},
-        RefusedCase{"RetriesAboveTen", {"/c=com", "/p=1", "/f=a.hex", "/r=11"}, kBadRetries},
-        RefusedCase{"RetriesNotANumber", {"/c=com", "/p=1", "/f=a.hex", "/R=x"}, kBadRetries},
-        RefusedCase{"RetriesNegative", {"/c=com", "/p=1", "/f=a.hex", "/r=-1"}, kBadRetries},
-        RefusedCase{"RetriesEmpty", {"/c=com", "/p=1", "/f=a.hex", "/r="}, kBadRetries}),
+    testing::Values(RefusedCase{"NoFile", {"/c=com", "/p=1"}, kNoFile},
+                    RefusedCase{"EmptyFile", {"/c=com", "/p=1", "/f="}, kNoFile},
+                    RefusedCase{"FileBeforePortAndChannel", {"/c=xyz"}, kNoFile},
+                    RefusedCase{"UnknownParameterWarnsInUpperCase",
+                                {"/x=abc", "/c=com", "/p=1"},
+                                "\nWARNING: Unknown parameter [/X=ABC]. Ignore it." + kNoFile},
+                    RefusedCase{"ShortArgumentIsUnknown",
+                                {"/f", "/c=com", "/p=1"},
+                                "\nWARNING: Unknown parameter [/F]. Ignore it." + kNoFile},
+                    RefusedCase{"RetriesAboveTen", ValidWith("/r=11"), kBadRetries},
+                    RefusedCase{"RetriesNotANumber", ValidWith("/R=x"), kBadRetries},
+                    RefusedCase{"RetriesNegative", ValidWith("/r=-1"), kBadRetries},
+                    RefusedCase{"RetriesEmpty", ValidWith("/r="), kBadRetries},
+                    RefusedCase{"NoAttempts", ValidWith("/a=0"), kBadAttempts},
+                    RefusedCase{"AttemptsAboveHundred", ValidWith("/A=101"), kBadAttempts},
+                    RefusedCase{"AttemptsEmpty", ValidWith("/a="), kBadAttempts},
+                    RefusedCase{"AttemptsWithText", ValidWith("/a=3x"), kBadAttempts},
+                    RefusedCase{"AttemptsSigned", ValidWith("/a=+3"), kBadAttempts},
+                    RefusedCase{"PauseAboveSixty", ValidWith("/t=61"), kBadPause},
+                    RefusedCase{"PauseNegative", ValidWith("/T=-1"), kBadPause},
+                    RefusedCase{"PauseFraction", ValidWith("/t=0.5"), kBadPause},
+                    RefusedCase{"PauseHuge", ValidWith("/t=99999999999"), kBadPause}),
     CaseName());
 
 // Validates options that pass and returns the settings handed to the download.
@@ -105,6 +122,18 @@ TEST(AcceptedOptions, LongValuesAreCutToTheirCapacity) {
         Accepted({"/c=com", "/p=1", "/f=" + longPath, "/d=" + std::string(600, 'd')});
     EXPECT_EQ(settings.filePath, std::string(511, 'p'));
     EXPECT_EQ(settings.channel.device, std::string(511, 'd'));
+}
+
+TEST(AcceptedOptions, AttemptsAndPauseMapOntoTheDownload) {
+    const auto defaults = Accepted(ValidWith("/v=crc"));
+    EXPECT_EQ(defaults.maxAttempts, 0) << "100, and no end in blind mode";
+    EXPECT_EQ(defaults.pauseMs, 5000u);
+    const auto fastest = Accepted(ValidWith("/A=1"), "");
+    EXPECT_EQ(fastest.maxAttempts, 1);
+    const auto bounds = Accepted({"/c=com", "/p=1", "/f=a.hex", "/a=100", "/t=60", "/a=007"});
+    EXPECT_EQ(bounds.maxAttempts, 7) << "the last value given counts";
+    EXPECT_EQ(bounds.pauseMs, 60000u);
+    EXPECT_EQ(Accepted(ValidWith("/t=0")).pauseMs, 0u);
 }
 
 struct ModeCase {

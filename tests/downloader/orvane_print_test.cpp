@@ -54,9 +54,10 @@ class StdoutPipe {
 TEST(OrvanePrint, EachMessageReachesStdoutBeforeTheNextStep) {
     StdoutPipe out;
     ASSERT_TRUE(out.Ready());
-    orvane::Print("\nConnecting %s:%d...", "127.0.0.1", 262);
+    orvane::Print(qel::DefaultEventSink(), QEL_EVENT_INFO, "\nConnecting %s:%d...", "127.0.0.1",
+                  262);
     EXPECT_EQ(out.Available(), "\nConnecting 127.0.0.1:262...");
-    orvane::Print("\nDone.");
+    orvane::Print(qel::DefaultEventSink(), QEL_EVENT_INFO, "\nDone.");
     EXPECT_EQ(out.Available(), "\nDone.");
 }
 

@@ -27,10 +27,11 @@ struct ProgramRun {
     std::string output;
 };
 
-// Runs a program to its end (or kills it at the limit) and keeps what it printed.
+// Runs a program to its end (or kills it at the limit) and keeps what it printed; its standard
+// error goes to stderrFile when one is named.
 inline ProgramRun RunProgram(const std::string& path, const std::vector<std::string>& arguments,
-                             std::chrono::seconds limit) {
-    ChildProcess program(path, arguments);
+                             std::chrono::seconds limit, const std::string& stderrFile = {}) {
+    ChildProcess program(path, arguments, false, stderrFile);
     ProgramRun run;
     run.exitStatus = program.Wait(limit);
     run.output = program.Output();
@@ -59,8 +60,9 @@ class EndToEnd : public ::testing::Test {
     }
 
     static ProgramRun RunOrvane(const std::vector<std::string>& arguments,
-                                std::chrono::seconds limit = 120s) {
-        return RunProgram(ORVANE_PATH, arguments, limit);
+                                std::chrono::seconds limit = 120s,
+                                const std::string& stderrFile = {}) {
+        return RunProgram(ORVANE_PATH, arguments, limit, stderrFile);
     }
 
     ProgramRun DownloadOverTcp(const std::string& port, const std::string& file,

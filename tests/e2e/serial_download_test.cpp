@@ -11,7 +11,8 @@ TEST_F(EndToEnd, DownloadsOverASerialLineNamedByItsDevicePath) {
     const ProgramRun run = RunOrvane({"/c=com", "/p=1", "/d=" + path, "/f=" + file, "/v=full"});
     ASSERT_TRUE(run.exitStatus.has_value()) << run.output;
     EXPECT_EQ(*run.exitStatus, 0) << run.output;
-    EXPECT_TRUE(Contains(run.output, "\nConnecting COM1 ...")) << run.output;
+    // The device path names what is opened.
+    EXPECT_TRUE(Contains(run.output, "\nConnecting " + path + " (COM1) ...")) << run.output;
     EXPECT_TRUE(Contains(run.output, "\nInitialize communication port (COM1, 115200)..."));
     EXPECT_TRUE(Contains(run.output, "\nFile downloaded successfully.")) << run.output;
     ExpectImageInMemory(StopSimulatorAndReadMemory(), ExpectedApplicationImage(file));

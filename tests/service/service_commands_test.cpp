@@ -7,6 +7,7 @@
 #include "case_name.h"
 #include "device_model.h"
 #include "fake_channel.h"
+#include "json_text.h"
 #include "number_text.h"
 #include "run_service.h"
 #include "service_report.h"
@@ -109,7 +110,7 @@ TEST_F(ServiceOnDevice, WritesAFileAndKeepsTheDeviceBytesBehindIt) {
     EXPECT_EQ(Output(),
               "\n{\"command\":\"write-mem\",\"ok\":true,\"result\":0,\"address\":262144,"
               "\"size\":300,\"file\":" +
-                  service::JsonString(file) + "}\n");
+                  cli::JsonString(file) + "}\n");
 }
 
 TEST_F(ServiceOnDevice, ComparesTheDevicesCrc16WithTheFiles) {
@@ -236,7 +237,7 @@ TEST_F(ServiceOnDevice, AFileThatCannotBeWrittenIsALocalFailure) {
     const std::string file = m_dir.Path("missing/range.bin");
     EXPECT_EQ(Run({"/json", "read-mem", "0x40000", "256", file}), 1);
     EXPECT_NE(Output().find("\"ok\":false,\"result\":0,\"error\":" +
-                            service::JsonString("Cannot write file [" + file + "].")),
+                            cli::JsonString("Cannot write file [" + file + "].")),
               std::string::npos);
 }
 
@@ -273,10 +274,6 @@ TEST(ServiceChannel, AChannelThatCannotBeMadeIsALocalFailure) {
     auto factory = [](const cli::ChannelSettings&) { return cli::NoChannel(); };
     EXPECT_EQ(service::RunService({"/c=com", "/p=3", "reset"}, factory, printer), 1);
     EXPECT_EQ(printer.Text(), "\nERROR: Cannot create specified communication channel.\n");
-}
-
-TEST(JsonString, EscapesQuotesBackslashesAndControlCharacters) {
-    EXPECT_EQ(service::JsonString("a\"b\\c\n\x01"), "\"a\\\"b\\\\c\\u000a\\u0001\"");
 }
 
 }  // namespace

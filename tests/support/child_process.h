@@ -22,9 +22,10 @@ class ChildProcess {
     using Clock = std::chrono::steady_clock;
 
     // Starts program with arguments; standard output (and standard error, when mergeStderr) come
-    // through a pipe. Standard input is /dev/null.
+    // through a pipe, or standard error goes to the file stderrFile when one is named. Standard
+    // input is /dev/null.
     ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
-                 bool mergeStderr = false) {
+                 bool mergeStderr = false, const std::string& stderrFile = {}) {
         int pipeEnds[2];
         if (pipe2(pipeEnds, O_CLOEXEC) != 0) {
             return;
@@ -35,6 +36,9 @@ class ChildProcess {
         posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
         if (mergeStderr) {
             posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 2);
+        } else if (!stderrFile.empty()) {
+            posix_spawn_file_actions_addopen(&actions, 2, stderrFile.c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0644);
         }
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(program.c_str()));

@@ -1,0 +1,29 @@
+#include "text_format.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace cli {
+
+std::string FormatList(const char* format, va_list arguments) {
+    va_list measuring;
+    va_copy(measuring, arguments);
+    const int length = std::vsnprintf(nullptr, 0, format, measuring);
+    va_end(measuring);
+    if (length <= 0) {
+        return std::string();
+    }
+    std::vector<char> buffer(static_cast<std::size_t>(length) + 1);
+    std::vsnprintf(buffer.data(), buffer.size(), format, arguments);
+    return std::string(buffer.data(), static_cast<std::size_t>(length));
+}
+
+std::string Format(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    std::string text = FormatList(format, arguments);
+    va_end(arguments);
+    return text;
+}
+
+}  // namespace cli
