@@ -29,7 +29,10 @@ std::string UsageLines() {
     std::size_t from = text.find_first_not_of('\n');
     while (from < text.size()) {
         const std::size_t end = std::min(text.find('\n', from), text.size());
-        lines += (lines.size() > 1 ? "," : "") + cli::JsonString(text.substr(from, end - from));
+        if (lines.size() > 1) {
+            lines += ',';
+        }
+        lines += cli::JsonString(text.substr(from, end - from));
         from = end + 1;
     }
     return lines + "]";
