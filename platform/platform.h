@@ -72,6 +72,9 @@ int CloseSocketHandle(SocketHandle socket);
 int LastSocketError();
 void SetSocketNonBlocking(SocketHandle socket, bool nonBlocking);
 void SetSocketNoDelay(SocketHandle socket);
+// Holds the socket's output back while on, so that pieces written one after another leave in one
+// segment; turning it off sends what is held at once (TCP_CORK on Linux; nothing elsewhere).
+void SetSocketCork(SocketHandle socket, bool on);
 // Resolves a host name or dotted address to an IPv4 address in network byte order.
 bool ResolveIPv4(const char* host, std::uint32_t* addressNetworkOrder);
 // Dotted IPv4 text to network-order address; 0xFFFFFFFF ("none") when it is not an address.

@@ -140,6 +140,17 @@ void SetSocketNoDelay(SocketHandle socket) {
     setsockopt(Descriptor(socket), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
+void SetSocketCork(SocketHandle socket, bool on) {
+#ifdef TCP_CORK
+    int value = on ? 1 : 0;
+    setsockopt(Descriptor(socket), IPPROTO_TCP, TCP_CORK, &value, sizeof value);
+#else
+    // BSD's TCP_NOPUSH does not send what it held when it is turned off.
+    (void)socket;
+    (void)on;
+#endif
+}
+
 std::uint32_t ParseIPv4(const char* text) {
     return inet_addr(text);
 }

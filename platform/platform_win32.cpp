@@ -76,6 +76,9 @@ void SetSocketNoDelay(SocketHandle socket) {
     ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
 }
 
+// Winsock has no way to hold output back and release it at once.
+void SetSocketCork(SocketHandle, bool) {}
+
 std::uint32_t ParseIPv4(const char* text) {
     return ::inet_addr(text);
 }

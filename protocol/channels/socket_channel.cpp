@@ -36,7 +36,8 @@ SocketChannel::ConnectSteps SocketChannel::s_connectSteps = {
 SocketChannel::SocketChannel()
     : m_params{},
       m_socket(platform::kInvalidSocket),
-      m_socketLibraryStarted(platform::StartSocketLibrary()) {}
+      m_socketLibraryStarted(platform::StartSocketLibrary()),
+      m_outputHeld(false) {}
 
 // All four copy the record and the handle as they are: a copy talks over the same socket. Each
 // object holds a start of the socket library of its own.
@@ -44,23 +45,27 @@ SocketChannel::SocketChannel(const SocketChannel& other)
     : ICommChannel(other),
       m_params(other.m_params),
       m_socket(other.m_socket),
-      m_socketLibraryStarted(platform::StartSocketLibrary()) {}
+      m_socketLibraryStarted(platform::StartSocketLibrary()),
+      m_outputHeld(other.m_outputHeld) {}
 
 SocketChannel::SocketChannel(SocketChannel&& other)
     : ICommChannel(other),
       m_params(other.m_params),
       m_socket(other.m_socket),
-      m_socketLibraryStarted(platform::StartSocketLibrary()) {}
+      m_socketLibraryStarted(platform::StartSocketLibrary()),
+      m_outputHeld(other.m_outputHeld) {}
 
 SocketChannel& SocketChannel::operator=(const SocketChannel& other) {
     m_params = other.m_params;
     m_socket = other.m_socket;
+    m_outputHeld = other.m_outputHeld;
     return *this;
 }
 
 SocketChannel& SocketChannel::operator=(SocketChannel&& other) {
     m_params = other.m_params;
     m_socket = other.m_socket;
+    m_outputHeld = other.m_outputHeld;
     return *this;
 }
 
@@ -88,7 +93,22 @@ void SocketChannel::Close() {
 int SocketChannel::CloseSocket() {
     platform::CloseSocketHandle(m_socket);
     m_socket = platform::kInvalidSocket;
+    m_outputHeld = false;
     return 0;
+}
+
+void SocketChannel::HoldOutput() {
+    if (!m_outputHeld && m_socket != platform::kInvalidSocket) {
+        platform::SetSocketCork(m_socket, true);
+        m_outputHeld = true;
+    }
+}
+
+void SocketChannel::ReleaseOutput() {
+    if (m_outputHeld) {
+        platform::SetSocketCork(m_socket, false);
+        m_outputHeld = false;
+    }
 }
 
 int SocketChannel::OpenSocketAndConnect() {
@@ -152,6 +172,7 @@ bool SocketChannel::IsSocketReadable(platform::SocketHandle socket, int seconds)
 }
 
 int SocketChannel::Read(char* buffer, int length) {
+    ReleaseOutput();
     int received = 0;
     for (int attempt = 0; attempt < kMostReceives && received < length; ++attempt) {
         if (!IsSocketReadable(m_socket, m_params.timeout / 1000)) {
@@ -172,6 +193,7 @@ int SocketChannel::Write(char* data, int length) {
     if (length < 0) {
         return qel::kErrWriteIncomplete;  // nothing to send could ever reach a negative count
     }
+    HoldOutput();
     int sent = 0;
     for (int attempt = 0; attempt < kMostSends; ++attempt) {
         int piece = std::min(length - sent, kLargestSend);

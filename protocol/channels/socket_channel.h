@@ -46,7 +46,13 @@ class QEL_API SocketChannel : public ICommChannel {
     };
     static ConnectSteps s_connectSteps;
 
+    // The pieces of a request are held back until the channel waits for the reply, so that they
+    // leave together.
+    void HoldOutput();
+    void ReleaseOutput();
+
     _socket_open_params m_params;
     SocketHandle m_socket;
     bool m_socketLibraryStarted;
+    bool m_outputHeld;
 };

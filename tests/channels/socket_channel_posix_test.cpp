@@ -7,6 +7,9 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <linux/tcp.h>
+#endif
 
 #include <atomic>
 #include <memory>
@@ -95,6 +98,29 @@ TEST_F(ConnectedChannel, SignalsDoNotStretchTheWaitForData) {
     EXPECT_EQ(result, qel::kErrReadTimeout);
     EXPECT_LT(elapsed, 3000);
 }
+
+#ifdef __linux__
+// Segments with data that have arrived at a socket.
+unsigned DataSegmentsIn(platform::SocketHandle socket) {
+    tcp_info info{};
+    socklen_t size = sizeof info;
+    getsockopt(static_cast<int>(socket), IPPROTO_TCP, TCP_INFO, &info, &size);
+    return info.tcpi_data_segs_in;
+}
+
+TEST_F(ConnectedChannel, APageRequestReachesThePeerInOneSegment) {
+    const unsigned before = DataSegmentsIn(m_peer.Connection());
+    const std::string frame(540, 'r');  // three sends, then the CR
+    ASSERT_TRUE(m_peer.Send("Z"));
+    ASSERT_EQ(WriteText(frame), qel::kOk);
+    ASSERT_EQ(WriteText("\r"), qel::kOk);
+    int result = -1;
+    EXPECT_EQ(ReadText(1, &result), "Z");  // the wait for the reply lets the request go
+    EXPECT_EQ(result, qel::kOk);
+    EXPECT_EQ(m_peer.Receive(541), frame + "\r");
+    EXPECT_EQ(DataSegmentsIn(m_peer.Connection()) - before, 1u);
+}
+#endif
 
 int g_brokenPipeSignals = 0;
 void CountBrokenPipe(int) {
