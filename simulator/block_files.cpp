@@ -95,6 +95,19 @@ std::string LoadRaw(const std::string& path, RawDataReply& raw) {
     return {};
 }
 
+// The memory file's bytes, which must fit into the memory from the address on.
+std::string LoadMemory(const SimOptions& options, DeviceOptions& device) {
+    if (std::string error = Unreadable(options.loadFile); !error.empty()) {
+        return error;
+    }
+    const std::uintmax_t size = SizeOf(options.loadFile);
+    if (options.loadAddress > device.memorySize || size > device.memorySize - options.loadAddress) {
+        return options.loadFile + " does not fit into the memory from its address";
+    }
+    device.preloadAddress = options.loadAddress;
+    return ReadExactly(options.loadFile, static_cast<std::size_t>(size), device.preload);
+}
+
 }  // namespace
 
 std::string LoadBlockFiles(SimOptions& options) {
@@ -107,6 +120,9 @@ std::string LoadBlockFiles(SimOptions& options) {
     }
     if (error.empty() && !options.rawFile.empty()) {
         error = LoadRaw(options.rawFile, options.device.rawData);
+    }
+    if (error.empty() && !options.loadFile.empty()) {
+        error = LoadMemory(options, options.device);
     }
     return error;
 }

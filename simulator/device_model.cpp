@@ -26,7 +26,12 @@ void NoteRecordFields(const RequestFrame& request, RequestRecord& record) {
 }  // namespace
 
 DeviceModel::DeviceModel(DeviceOptions options)
-    : m_options(std::move(options)), m_memory(m_options.memorySize, 0xFF) {}
+    : m_options(std::move(options)), m_memory(m_options.memorySize, 0xFF) {
+    if (InMemory(m_options.preloadAddress, m_options.preload.size())) {
+        std::copy(m_options.preload.begin(), m_options.preload.end(),
+                  m_memory.begin() + m_options.preloadAddress);
+    }
+}
 
 WallTime DeviceModel::Now() const {
     return m_options.clock ? m_options.clock() : std::chrono::system_clock::now();

@@ -58,6 +58,10 @@ struct DeviceOptions {
     std::array<std::uint8_t, kConfigurationSize> configuration = DefaultConfiguration();
     std::array<std::uint8_t, kDataPayloadSize> dataPayload = DefaultDataPayload();
     RawDataReply rawData = DefaultRawData();
+
+    // Memory at power-on, 0xFF elsewhere: these bytes from this address (they must fit).
+    std::uint32_t preloadAddress = 0;
+    std::vector<std::uint8_t> preload;
 };
 
 }  // namespace qelsim

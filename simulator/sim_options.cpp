@@ -193,6 +193,14 @@ const std::map<std::string, OptionSpec>& Specs() {
               o.rawFile = v;
               return !v.empty();
           }}},
+        {"--load",
+         {"ADDR:FILE", "memory at power-on holds FILE's bytes from ADDR (a device flashed before)",
+          [](SimOptions& o, const std::string& v) {
+              const std::size_t colon = v.find(':');
+              o.loadFile = colon == std::string::npos ? "" : v.substr(colon + 1);
+              return colon != std::string::npos && ParseU32(v.substr(0, colon), o.loadAddress) &&
+                     !o.loadFile.empty();
+          }}},
         {"--drop-reply",
          {"N[,N...]", "act on request N but send no reply",
           [](SimOptions& o, const std::string& v) { return AddNumbers(v, o.device.dropReplies); }}},

@@ -44,6 +44,8 @@ struct SimOptions {
     std::string configFile;  // 34 bytes
     std::string dataFile;    // 93 bytes
     std::string rawFile;     // 6 info bytes, value offset, encoding, then the data
+    std::string loadFile;    // raw bytes for memory at loadAddress
+    std::uint32_t loadAddress = 0;
     DeviceOptions device;
     TransportFaults line;
     bool help = false;
@@ -58,7 +60,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments);
 
 std::string UsageText();
 
-// Reads the block files named in the options into its device options; an error text, or empty.
+// Reads the block files and the memory file named in the options into its device options; an
+// error text, or empty.
 std::string LoadBlockFiles(SimOptions& options);
 
 }  // namespace qelsim

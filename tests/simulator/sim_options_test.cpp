@@ -6,6 +6,7 @@
 #endif
 
 #include "case_name.h"
+#include "device_model.h"
 #include "sim_options.h"
 #include "temp_dir.h"
 
@@ -95,6 +96,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{{"--pty", "--drop-reply", "3,"}, "bad value for --drop-reply: 3,"},
         BadLine{{"--pty", "--memory-size", "0"}, "bad value for --memory-size: 0"},
         BadLine{{"--pty", "--memory-size", "1G"}, "bad value for --memory-size: 1G"},
+        BadLine{{"--pty", "--load", "0x40000"}, "bad value for --load: 0x40000"},
+        BadLine{{"--pty", "--load", "x:image.bin"}, "bad value for --load: x:image.bin"},
+        BadLine{{"--pty", "--load", "0x40000:"}, "bad value for --load: 0x40000:"},
         BadLine{{"--pty", "--silent-after-reset", "-1"}, "bad value for --silent-after-reset: -1"},
         BadLine{{"--pty", "--baud", "0"}, "bad value for --baud: 0"},
         BadLine{{"--pty", "--close-after", "0"}, "bad value for --close-after: 0"},
@@ -132,6 +136,7 @@ TEST(SimOptions, UsageListsEveryOption) {
                              "--config-file",
                              "--data-file",
                              "--raw-file",
+                             "--load",
                              "--drop-reply",
                              "--corrupt-reply",
                              "--wrong-id",
@@ -179,6 +184,19 @@ TEST_F(BlockFiles, LoadIntoTheDevice) {
     EXPECT_EQ(options.device.dataPayload[92], 0x32);
     EXPECT_EQ(options.device.rawData.encoding, 1);
     EXPECT_EQ(options.device.rawData.data.size(), 5U);
+}
+
+TEST_F(BlockFiles, AMemoryFileIsThereAtPowerOnWhereItFits) {
+    auto options =
+        Parse({"--pty", "--memory-size", "1M", "--load", "0xFFF00:" + Write("m", 256, 7)}).options;
+    EXPECT_EQ(qelsim::LoadBlockFiles(options), "");
+    const qelsim::DeviceModel device(options.device);
+    EXPECT_EQ(device.Memory()[0xFFEFF], 0xFF);
+    EXPECT_EQ(device.Memory()[0xFFF00], 7);
+    EXPECT_EQ(device.Memory()[0xFFFFF], 7);
+    options.loadFile = Write("long", 257, 7);
+    EXPECT_EQ(qelsim::LoadBlockFiles(options),
+              options.loadFile + " does not fit into the memory from its address");
 }
 
 TEST_F(BlockFiles, WrongSizeOrMissingFileIsAnError) {
