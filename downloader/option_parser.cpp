@@ -9,9 +9,9 @@ namespace orvane {
 namespace {
 
 constexpr cli::OptionSpec kOptions[] = {
-    cli::kChannelOption, cli::kAddressOption, cli::kPortOption, kFileOption,    kVerifyOption,
-    kModeOption,         cli::kDeviceOption,  kListPortsOption, kRetriesOption, cli::kJsonOption,
-    cli::kQuietOption,   kAttemptsOption,     kPauseOption,
+    cli::kChannelOption, cli::kAddressOption, cli::kPortOption,  kFileOption,     kVerifyOption,
+    kModeOption,         cli::kDeviceOption,  kListPortsOption,  kRetriesOption,  kSkipEqualOption,
+    kWindowOption,       cli::kJsonOption,    cli::kQuietOption, kAttemptsOption, kPauseOption,
 };
 
 }  // namespace

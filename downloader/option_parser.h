@@ -19,6 +19,10 @@ inline constexpr cli::OptionSpec kRetriesOption{"/r=", 7};
 // The most attempts, 1 to 100, and the pause between them in seconds, 0 to 60.
 inline constexpr cli::OptionSpec kAttemptsOption{"/a=", 7};
 inline constexpr cli::OptionSpec kPauseOption{"/t=", 7};
+// Write only the pages the device does not hold already.
+inline constexpr cli::OptionSpec kSkipEqualOption{"/s"};
+// Page writes in flight over TCP, 1 to 16.
+inline constexpr cli::OptionSpec kWindowOption{"/w=", 7};
 
 // Options may come in any order and their letters in any case; values keep the case they were
 // typed in. Arguments that name no option are reported to sink with a warning and skipped.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
+#include <string>
 
 #include "option_parser.h"
 #include "orvane_print.h"
@@ -48,6 +50,40 @@ std::optional<cli::OptionRefusal> TakeAttemptOptions(const cli::ParsedOptions& o
         settings.pauseMs = static_cast<unsigned long>(*pause) * kMillisecondsPerSecond;
     }
     return std::nullopt;
+}
+
+// /w=N: 1 when not given, nothing when the value is not a number from 1 to 16.
+std::optional<int> PagesInFlight(const cli::ParsedOptions& options) {
+    if (!options.Given(kWindowOption.name)) {
+        return 1;
+    }
+    const std::string& text = options.Value(kWindowOption.name);
+    if (text.empty() || text.size() > 2 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    const int value = std::stoi(text);
+    if (value < 1 || value > qel::kMostPagesInFlight) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// /s and /w=N; false after printing why they are refused.
+bool SelectPageSending(const cli::ParsedOptions& options, RunSettings& settings) {
+    const std::optional<int> window = PagesInFlight(options);
+    if (!window) {
+        PrintRefusal({"Pages in flight /w=N must be a number from 1 to 16.", true});
+        return false;
+    }
+    if (*window > 1 && settings.channel.kind != cli::ChannelKind::kTcp) {
+        PrintRefusal(
+            {"/w=N above 1 needs /c=tcp: a serial device reads one request at a time.", false});
+        return false;
+    }
+    settings.pagesInFlight = *window;
+    settings.skipEqualPages = options.Given(kSkipEqualOption.name);
+    return true;
 }
 
 }  // namespace
@@ -107,6 +143,9 @@ bool ValidateOptions(const cli::ParsedOptions& options, RunSettings& settings,
     settings.filePath = options.Value(kFileOption.name);
     settings.verifyMethod = SelectVerifyMethod(options.Value(kVerifyOption.name));
     settings.runMode = SelectRunMode(options.Value(kModeOption.name));
+    if (!SelectPageSending(options, settings)) {
+        return false;
+    }
     if (settings.runMode == kRunModeBlind) {
         Print(sink, QEL_EVENT_INFO, "\n*** Run BLIND MODE ***");
     }

@@ -19,6 +19,9 @@ constexpr const char* kUsagePieces[] = {
     "/dev/ttyUSB0)",
     "\n/l                   - list the serial ports and exit",
     "\n/r=<0..10>           - send a request again when its reply is lost, 0 to 10 times",
+    "\n/s                   - skip pages the device holds (CRC16 compare: a change may pass "
+    "unseen, about 1 in 65536; /v=full finds it)",
+    "\n/w=<1..16>           - page writes in flight over TCP (default 1)",
     "\n/json                - JSON Lines on standard output, one object a line, the result last",
     "\n/q                   - quiet: only errors and the final line",
     "\n/a=<attempts>        - most attempts [1..100], default 100 (blind mode: until success)",

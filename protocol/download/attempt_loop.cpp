@@ -117,6 +117,7 @@ AttemptsEnding RunAttempts(QelProtocol& protocol, const DownloadChannel& channel
     DownloadResult result = ResultOf(outcome, code, everOpened);
     result.attempts = attempt;
     result.pagesWritten = ProtocolBinding::PagesWritten(protocol);
+    result.pagesSkipped = ProtocolBinding::PagesSkipped(protocol);
     return {result, result.Ok() ? kDownloaded : kDownloadFailed};
 }
 

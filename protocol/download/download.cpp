@@ -1,10 +1,21 @@
 // A download as a whole: the channel object, the prepared firmware, the socket library, the
 // attempts, and one RESULT event at the end.
+#include <algorithm>
+
 #include "download_steps.h"
 #include "protocol_binding.h"
+#include "serial_channel.h"
 
 namespace qel {
 namespace {
+
+// A device behind a serial line may have a small receive buffer while it writes flash.
+int PagesInFlight(const DownloadChannel& channel, const DownloadSettings& settings) {
+    if (dynamic_cast<SerialChannel*>(channel.channel) != nullptr) {
+        return 1;
+    }
+    return std::clamp(settings.pagesInFlight, 1, kMostPagesInFlight);
+}
 
 DownloadResult NoChannel(EventEmitter& events) {
     events.Emit({.kind = QEL_EVENT_ERROR, .phase = QEL_PHASE_OPEN},
@@ -43,6 +54,8 @@ DownloadResult RunDownload(const PreparedFirmware& firmware, const DownloadChann
     protocol.SetChannelOpenRecord(channel.openRecord);
     protocol.SetExchangeRetries(settings.exchangeRetries);
     protocol.SetLineTiming(channel.lineTiming);
+    ProtocolBinding::SetPageSending(protocol, settings.skipEqualPages,
+                                    PagesInFlight(channel, settings));
     const std::uint64_t* lineBytes = ProtocolBinding::LineBytes(protocol);
     if (!ProtocolBinding::InstallImage(protocol, firmware.applicationImage)) {
         events.Emit({.kind = QEL_EVENT_ERROR, .phase = QEL_PHASE_PREPARE, .code = kErrNoImage},

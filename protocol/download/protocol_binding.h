@@ -43,7 +43,15 @@ class ProtocolBinding {
         protocol.m_cancel = cancel;
     }
 
+    // Compare first and write only the pages that differ; page writes in flight (1: one at a
+    // time).
+    static void SetPageSending(QelProtocol& protocol, bool skipEqualPages, int pagesInFlight) {
+        protocol.m_skipEqualPages = skipEqualPages;
+        protocol.m_pagesInFlight = pagesInFlight;
+    }
+
     static int PagesWritten(const QelProtocol& protocol) { return protocol.m_pagesWritten; }
+    static int PagesSkipped(const QelProtocol& protocol) { return protocol.m_pagesSkipped; }
     static const std::uint64_t* LineBytes(const QelProtocol& protocol) {
         return &protocol.m_lineBytes;
     }

@@ -34,8 +34,17 @@ struct DownloadSettings {
     // A request whose reply the line lost or garbled is sent again up to this many times (0 to
     // 10) before the attempt fails; 0 keeps every request and line as they always were.
     int exchangeRetries = 0;
-    // Options that change how pages are sent come here, with defaults that keep this behaviour.
+    // Compare the device's memory with the image first (CRC16s of ranges) and write only the
+    // pages that differ; an attempt after a failed one thus resumes. A changed page passes as
+    // equal with a chance of about 1 in 65,536 (a difference of random shape inside one page);
+    // kVerifyMethodFull reads every page back and so finds it.
+    bool skipEqualPages = false;
+    // Page writes sent before the earlier replies have come, 1 to kMostPagesInFlight. Serial
+    // channels and the blind run mode keep to 1.
+    int pagesInFlight = 1;
 };
+
+inline constexpr int kMostPagesInFlight = 16;
 
 // The number of attempts that settings allow.
 QEL_API int MaxAttemptsOf(const DownloadSettings& settings);

@@ -107,16 +107,22 @@ int QelProtocol::ExchangeOnce(unsigned char* frame, int frameLength, unsigned ch
                               int replyLength, bool notify, int notifiedReplyCode,
                               ExchangeStage& at) {
     at = ExchangeStage::kWrite;
-    int result = SendFrame(frame, frameLength, notify);
+    const int result = SendFrame(frame, frameLength, notify);
     if (result != qel::kOk) {
         return result;
     }
+    return ReceiveReply(frame[1], m_msgId, 2 * frameLength + 1, reply, replyLength, notify,
+                        notifiedReplyCode, at);
+}
 
+int QelProtocol::ReceiveReply(unsigned char command, std::uint8_t messageId, int requestCharacters,
+                              unsigned char* reply, int replyLength, bool notify,
+                              int notifiedReplyCode, ExchangeStage& at) {
     // One byte more than the text, so that it ends with a NUL.
     char text[2 * kLongestFixedReplyBytes + 2];
     std::memset(text, 0, sizeof text);
     at = ExchangeStage::kRead;
-    result = ReadReply(text, 2 * replyLength + 1, 2 * frameLength + 1, frame[1]);
+    int result = ReadReply(text, 2 * replyLength + 1, requestCharacters, command);
     if (result != qel::kOk) {
         return result;
     }
@@ -131,7 +137,7 @@ int QelProtocol::ExchangeOnce(unsigned char* frame, int frameLength, unsigned ch
         return result;
     }
     at = ExchangeStage::kCheck;
-    result = CheckReply(reply, static_cast<char>(frame[1]), replyLength + 1);
+    result = qel::codec::CheckReply(reply, static_cast<char>(command), replyLength + 1, messageId);
     if (result != qel::kOk) {
         return result;
     }
@@ -143,11 +149,16 @@ int QelProtocol::ReportedExchange(unsigned char* frame, int frameLength, unsigne
                                   int replyLength, const char* name) {
     ExchangeStage stage = ExchangeStage::kDone;
     const int result = Exchange(frame, frameLength, reply, replyLength, false, 0, &stage);
+    return ReportOutcome(result, stage, reply, frame[1], RecordAddress(frame), name);
+}
+
+int QelProtocol::ReportOutcome(int result, ExchangeStage stage, const unsigned char* reply,
+                               unsigned char command, std::uint32_t address, const char* name) {
     const qel::EventFields failure{.kind = QEL_EVENT_TRACE,
                                    .phase = m_phase,
                                    .code = result != qel::kOk ? result : qel::kErrReplyStatus,
-                                   .command = frame[1],
-                                   .address = RecordAddress(frame)};
+                                   .command = command,
+                                   .address = address};
     if (result != qel::kOk) {
         switch (stage) {
             case ExchangeStage::kRead:

@@ -31,7 +31,11 @@ int DigitValue(char character) {
 }  // namespace
 
 std::uint16_t Crc16(const unsigned char* bytes, int length) {
-    unsigned crc = 0;
+    return Crc16Continue(0, bytes, length);
+}
+
+std::uint16_t Crc16Continue(std::uint16_t start, const unsigned char* bytes, int length) {
+    unsigned crc = start;
     for (int i = 0; i < length; ++i) {
         unsigned b = bytes[i];
         unsigned t = kNibbleTable[crc & 0xF] ^ kNibbleTable[b & 0xF] ^ (crc >> 4);

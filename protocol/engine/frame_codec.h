@@ -15,6 +15,8 @@ inline constexpr int kCrcLength = 2;
 
 // CRC-16/ARC, a nibble at a time; 0 for a length of 0 or less.
 std::uint16_t Crc16(const unsigned char* bytes, int length);
+// The CRC16 of bytes that follow others whose CRC16 is start: Crc16 of the whole.
+std::uint16_t Crc16Continue(std::uint16_t start, const unsigned char* bytes, int length);
 // The seed minus the sum of the bytes, modulo 256; 0 (not the seed) for a length of 0 or less.
 std::uint8_t Crc8(const unsigned char* bytes, int length, std::uint8_t seed);
 // 2 * length uppercase hex digits, no terminator; nothing for null pointers or length <= 0.

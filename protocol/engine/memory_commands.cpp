@@ -28,11 +28,15 @@ FetchKind KindOf(unsigned char command) {
 
 }  // namespace
 
-int QelProtocol::SendBlock(int address, const unsigned char* block, const char* reportedName) {
-    unsigned char frame[kBlockWriteRequestBytes];
+void QelProtocol::BuildBlockFrame(unsigned char* frame, int address, const unsigned char* block) {
     BeginFrame(frame, qel::kCmdWriteMemory);
     qel::record::PutRecord(frame + kHeaderLength, static_cast<std::uint32_t>(address), kPageBytes,
                            LengthField::k16Bit, block, kPageBytes);
+}
+
+int QelProtocol::SendBlock(int address, const unsigned char* block, const char* reportedName) {
+    unsigned char frame[kBlockWriteRequestBytes];
+    BuildBlockFrame(frame, address, block);
     unsigned char reply[kStatusReplyBytes + 1];
     return StatusExchange(frame, kBlockWriteRequestBytes, reply, kStatusReplyBytes, reportedName);
 }

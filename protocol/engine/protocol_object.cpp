@@ -43,7 +43,11 @@ QelProtocol::QelProtocol(ICommChannel* channel, int verifyMethod, int runMode, H
       m_exchangeRetries(0),
       m_lineOutOfStep(false),
       m_answerAllowanceMs(),
-      m_imageVerified(false) {}
+      m_imageVerified(false),
+
+      m_skipEqualPages(false),
+      m_pagesInFlight(1),
+      m_pagesSkipped(0) {}
 
 QelProtocol::~QelProtocol() {
     delete[] m_dataBuffer;
@@ -71,7 +75,12 @@ QelProtocol::QelProtocol(const QelProtocol& other)
       m_exchangeRetries(other.m_exchangeRetries),
       m_lineOutOfStep(other.m_lineOutOfStep),
       m_answerAllowanceMs(other.m_answerAllowanceMs),
-      m_imageVerified(other.m_imageVerified) {}
+      m_imageVerified(other.m_imageVerified),
+
+      m_skipEqualPages(other.m_skipEqualPages),
+      m_pagesInFlight(other.m_pagesInFlight),
+      m_pagesToWrite(other.m_pagesToWrite),
+      m_pagesSkipped(other.m_pagesSkipped) {}
 
 QelProtocol& QelProtocol::operator=(const QelProtocol& other) {
     if (this == &other) {
@@ -100,6 +109,10 @@ QelProtocol& QelProtocol::operator=(const QelProtocol& other) {
     m_lineOutOfStep = other.m_lineOutOfStep;
     m_answerAllowanceMs = other.m_answerAllowanceMs;
     m_imageVerified = other.m_imageVerified;
+    m_skipEqualPages = other.m_skipEqualPages;
+    m_pagesInFlight = other.m_pagesInFlight;
+    m_pagesToWrite = other.m_pagesToWrite;
+    m_pagesSkipped = other.m_pagesSkipped;
     return *this;
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 #include "comm_channel.h"
 #include "event_sink.h"
@@ -111,6 +112,11 @@ class QEL_API QelProtocol {
     // Closes and opens the channel with the caller's record; 0, or the failure of Open (and
     // kErrArgument without a record).
     int Reconnect();
+    // The second half of an exchange: the reply to the request with command and messageId, of
+    // requestCharacters on the line (its CR included).
+    int ReceiveReply(unsigned char command, std::uint8_t messageId, int requestCharacters,
+                     unsigned char* reply, int replyLength, bool notify, int notifiedReplyCode,
+                     ExchangeStage& at);
     // The channel's Write and Read, counting the characters that went over the line.
     int WriteToLine(char* data, int length);
     int ReadFromLine(char* buffer, int length);
@@ -125,6 +131,9 @@ class QEL_API QelProtocol {
     // line that names the step that failed, and the status byte tested (5007).
     int ReportedExchange(unsigned char* frame, int frameLength, unsigned char* reply,
                          int replyLength, const char* name);
+    // What ReportedExchange says about an exchange that ended with result at stage.
+    int ReportOutcome(int result, ExchangeStage stage, const unsigned char* reply,
+                      unsigned char command, std::uint32_t address, const char* name);
     // An exchange whose reply has a status byte, tested (5007). With a reportedName it reports as
     // the upgrade sequence does (ReportedExchange); without one it notifies the trace window.
     int StatusExchange(unsigned char* frame, int frameLength, unsigned char* reply, int replyLength,
@@ -136,6 +145,7 @@ class QEL_API QelProtocol {
     // (0x1A) or for the device's CRC16 of a range (0x1C), and copies the content of the reply's
     // record when that record echoes the request (else 5012 for a block, 5009 for a range).
     int SendBlock(int address, const unsigned char* block, const char* reportedName);
+    void BuildBlockFrame(unsigned char* frame, int address, const unsigned char* block);
     int FetchRecordContent(unsigned char command, std::uint32_t address, std::uint32_t length,
                            unsigned char* content, int contentBytes, const char* reportedName);
     int FetchRangeCrc(std::uint32_t address, std::uint32_t size, std::uint16_t* crc,
@@ -146,6 +156,18 @@ class QEL_API QelProtocol {
     int WritePage(int address);
     int ReadPage(int address, unsigned char* page);
     int ResetDevice();
+
+    // Pages the device holds already (m_skipEqualPages): the compare before the header page is
+    // cleared, and which pages it leaves to write. Without a compare every page is written.
+    int ComparePages();
+    bool AnythingToWrite() const;
+    bool PageToWrite(std::uint32_t address) const;
+    void SkipPagesTheDeviceHolds(std::uint32_t imageEnd);
+    // The data pages from m_pageAddress on with up to m_pagesInFlight requests sent before their
+    // replies have come; stops sending at the first failure and leaves m_pageAddress at that page.
+    bool UsesPageWindow() const;
+    int WritePagesInFlight(std::uint32_t imageEnd);
+    int SendPageRequest(std::uint32_t address);
 
     // Upgrade sequence steps.
     int GetNextState(int state);
@@ -199,4 +221,10 @@ class QEL_API QelProtocol {
     // answers; 0 until it has answered that command once (then the channel's time-out holds).
     std::array<std::int32_t, 128> m_answerAllowanceMs;
     bool m_imageVerified;  // this image was written and verified in the device
+
+    // Set by a download: how pages are sent.
+    bool m_skipEqualPages;                     // compare first, write only the pages that differ
+    std::int32_t m_pagesInFlight;              // page writes sent ahead of their replies, 1 or more
+    std::vector<std::uint8_t> m_pagesToWrite;  // after a compare, 1 per page to write
+    std::int32_t m_pagesSkipped;               // pages the last compare found equal and left
 };

@@ -48,6 +48,8 @@ void QelProtocol::ResetUpgrade() {
     m_upgradeState = kStateIdle;
     m_pageAddress = kImageBase;
     m_pagesWritten = 0;
+    m_pagesToWrite.clear();
+    m_pagesSkipped = 0;
 }
 
 void QelProtocol::ReportProgress(int phase, int done, int total) {
@@ -170,6 +172,18 @@ int QelProtocol::RunUpgradeStep(int ec, int* attempt) {
                 return qel::kOk;
             }
             m_imageVerified = false;
+            if (m_skipEqualPages) {
+                ec = ComparePages();
+                // The blind mode writes every page when the compare fails.
+                if (!GoesOnAfter(ec)) {
+                    return ec;
+                }
+                ec = qel::kOk;
+                if (!AnythingToWrite()) {
+                    m_upgradeState = kStateWriteHeaderPage;
+                    return ec;
+                }
+            }
             EnterPhase(QEL_PHASE_CLEAR, 0, 1);
             ec = ClearPage(static_cast<int>(kImageBase));
             Events().Emit(StepOf(m_phase, ec, qel::kCmdWriteMemory, kImageBase),
@@ -181,18 +195,28 @@ int QelProtocol::RunUpgradeStep(int ec, int* attempt) {
             }
             return ec;
         case kStateWriteDataPages:
-            // An image of one page has no data pages: nothing to send, on to the header page.
+            // An image of one page has no data pages, and the device may hold every data page
+            // already: nothing to send, on to the header page.
+            SkipPagesTheDeviceHolds(imageEnd);
             if (m_pageAddress >= imageEnd) {
                 m_upgradeState = GetNextState(state);
                 return ec;
             }
             EnterPhase(QEL_PHASE_WRITE, DataPagesDone(), DataPages());
+            if (UsesPageWindow()) {
+                ec = WritePagesInFlight(imageEnd);
+                if (ec == qel::kOk && m_pageAddress >= imageEnd) {
+                    m_upgradeState = GetNextState(state);
+                }
+                return ec;
+            }
             ec = WritePage(static_cast<int>(m_pageAddress));
             Events().Emit(StepOf(m_phase, ec, qel::kCmdWriteMemory, m_pageAddress),
                           "\nWrite Page. ec = %d", ec);
             if (GoesOnAfter(ec)) {
                 m_pagesWritten += ec == qel::kOk ? 1 : 0;
                 m_pageAddress += kPageBytes;
+                SkipPagesTheDeviceHolds(imageEnd);
                 ReportProgress(QEL_PHASE_WRITE, DataPagesDone(), DataPages());
                 if (m_pageAddress >= imageEnd) {
                     m_upgradeState = GetNextState(state);
@@ -200,17 +224,21 @@ int QelProtocol::RunUpgradeStep(int ec, int* attempt) {
             }
             return ec;
         case kStateWriteHeaderPage:
-            EnterPhase(QEL_PHASE_HEADER, 0, 1);
-            ec = WritePage(static_cast<int>(kImageBase));
-            Events().Emit(StepOf(m_phase, ec, qel::kCmdWriteMemory, kImageBase),
-                          "\nWrite Header Page. ec = %d", ec);
-            if (GoesOnAfter(ec)) {
+            // Nothing is written when the device holds every page already.
+            if (AnythingToWrite()) {
+                EnterPhase(QEL_PHASE_HEADER, 0, 1);
+                ec = WritePage(static_cast<int>(kImageBase));
+                Events().Emit(StepOf(m_phase, ec, qel::kCmdWriteMemory, kImageBase),
+                              "\nWrite Header Page. ec = %d", ec);
+                if (!GoesOnAfter(ec)) {
+                    return ec;
+                }
                 m_pagesWritten += ec == qel::kOk ? 1 : 0;
                 ReportProgress(QEL_PHASE_HEADER, 1, 1);
-                Events().Emit({.phase = m_phase}, "\nVerify Method: %s",
-                              m_verifyMethod == kVerifyMethodFull ? "FULL" : "CRC16");
-                m_upgradeState = GetNextState(state);
             }
+            Events().Emit({.phase = m_phase}, "\nVerify Method: %s",
+                          m_verifyMethod == kVerifyMethodFull ? "FULL" : "CRC16");
+            m_upgradeState = GetNextState(state);
             return ec;
         case kStateResetDevice:
             EnterPhase(QEL_PHASE_RESET, 0, 1);

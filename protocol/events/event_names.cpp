@@ -12,9 +12,9 @@ const char* NameIn(const char* const (&names)[N], int32_t value) {
 
 constexpr const char* kKindNames[] = {"unknown", "trace", "step",     "attempt", "open",   "info",
                                       "warning", "error", "progress", "start",   "result", "retry"};
-constexpr const char* kPhaseNames[] = {"none",      "load",  "prepare",     "open",
-                                       "clear",     "write", "header",      "verify_crc",
-                                       "read_back", "reset", "device_check"};
+constexpr const char* kPhaseNames[] = {"none",      "load",  "prepare",      "open",
+                                       "clear",     "write", "header",       "verify_crc",
+                                       "read_back", "reset", "device_check", "compare"};
 constexpr const char* kFailureNames[] = {"none",        "options",  "file",        "setup",
                                          "unreachable", "exchange", "wrong_image", "cancelled"};
 

@@ -28,7 +28,7 @@ typedef enum qel_event_kind {
                                command, and the retry's number in attempt */
 } qel_event_kind;
 
-/* Phases of a download. 11 is kept for a comparison of the pages that the device holds. */
+/* Phases of a download. */
 typedef enum qel_phase {
     QEL_PHASE_NONE = 0, /* outside the phases below */
     QEL_PHASE_LOAD = 1,
@@ -40,7 +40,8 @@ typedef enum qel_phase {
     QEL_PHASE_VERIFY_CRC = 7, /* the device's CRC16 of the written range */
     QEL_PHASE_READ_BACK = 8,  /* every page read back and compared */
     QEL_PHASE_RESET = 9,
-    QEL_PHASE_DEVICE_CHECK = 10 /* blind mode: does the device answer after its reset? */
+    QEL_PHASE_DEVICE_CHECK = 10, /* blind mode: does the device answer after its reset? */
+    QEL_PHASE_COMPARE = 11       /* the device's CRC16s of ranges against the image (/s) */
 } qel_phase;
 
 /* Why a download failed. */

@@ -26,6 +26,8 @@ const std::string kBadPause =
 std::vector<std::string> ValidWith(const std::string& option) {
     return {"/c=com", "/p=1", "/f=a.hex", option};
 }
+const std::string kBadWindow =
+    "\nERROR: Pages in flight /w=N must be a number from 1 to 16." + refusals::kSeeUsage;
 
 // Orvane's own checks; the channel options are checked alike in both programs (tests/cli).
 struct RefusedCase {
@@ -68,6 +70,21 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusedCase{"PauseNegative", ValidWith("/T=-1"), kBadPause},
                     RefusedCase{"PauseFraction", ValidWith("/t=0.5"), kBadPause},
                     RefusedCase{"PauseHuge", ValidWith("/t=99999999999"), kBadPause}),
+        RefusedCase{
+            "NoPagesInFlight", {"/c=tcp", "/i=127.0.0.1", "/p=1", "/f=a.hex", "/w=0"}, kBadWindow},
+        RefusedCase{"TooManyPagesInFlight",
+                    {"/c=tcp", "/i=127.0.0.1", "/p=1", "/f=a.hex", "/w=17"},
+                    kBadWindow},
+        RefusedCase{"PagesInFlightNotANumber",
+                    {"/c=tcp", "/i=127.0.0.1", "/p=1", "/f=a.hex", "/w=8x"},
+                    kBadWindow},
+        RefusedCase{"PagesInFlightEmpty",
+                    {"/c=tcp", "/i=127.0.0.1", "/p=1", "/f=a.hex", "/w="},
+                    kBadWindow},
+        RefusedCase{"PagesInFlightOverASerialLine",
+                    {"/c=com", "/p=1", "/f=a.hex", "/w=2"},
+                    "\nERROR: /w=N above 1 needs /c=tcp: a serial device reads one "
+                    "request at a time."}),
     CaseName());
 
 // Validates options that pass and returns the settings handed to the download.
@@ -114,6 +131,16 @@ TEST(AcceptedOptions, RetriesAreZeroUnlessGivenFromZeroToTen) {
     EXPECT_EQ(Accepted({"/c=com", "/p=1", "/f=a.hex", "/r=0"}).exchangeRetries, 0);
     EXPECT_EQ(Accepted({"/c=com", "/p=1", "/f=a.hex", "/R=3"}).exchangeRetries, 3);
     EXPECT_EQ(Accepted({"/c=com", "/p=1", "/f=a.hex", "/r=10"}).exchangeRetries, 10);
+}
+
+TEST(AcceptedOptions, SkipAndPagesInFlightAreOffUnlessGiven) {
+    const auto plain = Accepted({"/c=com", "/p=1", "/f=a.hex", "/w=1"});
+    EXPECT_FALSE(plain.skipEqualPages);
+    EXPECT_EQ(plain.pagesInFlight, 1);
+    const auto fast = Accepted({"/c=tcp", "/i=127.0.0.1", "/p=1", "/f=a.hex", "/S", "/W=16"});
+    EXPECT_TRUE(fast.skipEqualPages);
+    EXPECT_EQ(fast.pagesInFlight, 16);
+    EXPECT_TRUE(Accepted({"/c=com", "/p=1", "/f=a.hex", "/s"}).skipEqualPages);
 }
 
 TEST(AcceptedOptions, LongValuesAreCutToTheirCapacity) {

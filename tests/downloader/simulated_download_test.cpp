@@ -115,6 +115,25 @@ TEST_F(SimulatedDownload, WrongDeviceCrcEndsAfterOneAttempt) {
     EXPECT_TRUE(Ends(Ending(), {3, QEL_FAILURE_WRONG_IMAGE, 5008, 1}));
 }
 
+TEST_F(SimulatedDownload, TheSameImageAgainWithSkippingWritesNothingAndSaysSo) {
+    ASSERT_EQ(RunOnDevice().exitStatus, 0);
+    const std::size_t before = m_device.Requests().size();
+    m_settings.skipEqualPages = true;
+    const RunResult result = RunOnDevice();
+
+    EXPECT_EQ(result.exitStatus, 0);
+    for (std::size_t i = before; i < m_device.Requests().size(); ++i) {
+        EXPECT_NE(m_device.Requests()[i].command, 0x18) << "no page is written";
+    }
+    const int pages = static_cast<int>(ExpectedImage().size() / 256);
+    EXPECT_TRUE(Ends(Ending(), {0, QEL_FAILURE_NONE, 0, 1}));
+    EXPECT_EQ(Ending().pages_done, 0);
+    EXPECT_EQ(Ending().pages_skipped, pages);
+    EXPECT_TRUE(InOrder(result.output, {"\nCompare With Device. ec = 0",
+                                        "\nPages to write: 0 of " + std::to_string(pages),
+                                        "\nVerify Downloaded Data (CRC16). ec = 0", kDownloaded}));
+}
+
 // Changes the device's copy of the image without changing its CRC16: CRC-16/ARC is linear with a
 // zero start, and a byte followed by its own CRC16 (low byte first) has a CRC16 of 0.
 void SpoilKeepingCrc(std::vector<std::uint8_t>& memory, std::size_t imageEnd) {

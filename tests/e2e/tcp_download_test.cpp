@@ -61,6 +61,24 @@ TEST_F(EndToEnd, VerifyOnlyAndResetOnlyRunOnAnImageWrittenEarlier) {
     EXPECT_TRUE(Contains(SimulatorLog(), "boot ok")) << SimulatorLog();
 }
 
+// A link with a round trip: page writes in flight fill it, and a second download of the same
+// image writes nothing, comparing by CRC16 instead.
+TEST_F(EndToEnd, PagesInFlightAndSkippingEqualPagesPutTheExactImageThere) {
+    const std::string port = StartSimulator({"--latency", "20"});
+    ASSERT_FALSE(port.empty());
+    const std::string file = Example("large.hex");
+    const ProgramRun first = DownloadOverTcp(port, file, {"/w=8", "/s"});
+    EXPECT_EQ(first.exitStatus, 0) << first.output;
+    EXPECT_TRUE(Contains(first.output, "\nWrite Header Page. ec = 0")) << first.output;
+
+    const ProgramRun again = DownloadOverTcp(port, file, {"/s"});
+    EXPECT_EQ(again.exitStatus, 0) << again.output;
+    EXPECT_TRUE(Contains(again.output, "\nCompare With Device. ec = 0")) << again.output;
+    EXPECT_FALSE(Contains(again.output, "Write")) << again.output;
+    EXPECT_TRUE(Contains(again.output, kSuccess)) << again.output;
+    ExpectImageInMemory(StopSimulatorAndReadMemory(), ExpectedApplicationImage(file));
+}
+
 TEST_F(EndToEnd, VerifyOnlyOfAnEmptyDeviceFailsAtOnceWithTheCrcMessage) {
     const std::string port = StartSimulator({});
     ASSERT_FALSE(port.empty());

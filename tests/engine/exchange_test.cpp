@@ -45,9 +45,9 @@ TEST(EventNames, NameEveryKindPhaseAndFailureWithTheExitStatusOfEachFailure) {
     const std::vector<std::string> kinds{"trace", "step",    "attempt", "open",
                                          "info",  "warning", "error",   "progress",
                                          "start", "result",  "retry"};
-    const std::vector<std::string> phases{"none",      "load",  "prepare",     "open",
-                                          "clear",     "write", "header",      "verify_crc",
-                                          "read_back", "reset", "device_check"};
+    const std::vector<std::string> phases{"none",      "load",  "prepare",      "open",
+                                          "clear",     "write", "header",       "verify_crc",
+                                          "read_back", "reset", "device_check", "compare"};
     const std::vector<std::string> failures{"none",        "options",  "file",        "setup",
                                             "unreachable", "exchange", "wrong_image", "cancelled"};
     const std::vector<int> exitStatuses{0, 1, 1, 1, 2, 2, 3, 2};

@@ -5,10 +5,12 @@
 #include <thread>
 #include <vector>
 
+#include "case_name.h"
 #include "device_model.h"
 #include "event_recorder.h"
 #include "expected_image.h"
 #include "fake_channel.h"
+#include "output_checks.h"
 #include "protocol_access.h"
 #include "sim_channel.h"
 #include "sleep_recorder.h"
@@ -446,6 +448,143 @@ TEST(UpgradeSequence, ResumesAtTheDataPageThatFailed) {
               (std::vector<std::string>{"18@40200", "18@40000", kCrcRequest, "a"}));
     EXPECT_EQ(printed.find("Attempt"), std::string::npos);
     EXPECT_EQ(rig.device.LastBootVerdict(), "boot ok");
+}
+
+// What the device holds before an upgrade that skips the pages it holds already.
+struct SkipRow {
+    const char* name;
+    void (*prepare)(std::vector<std::uint8_t>& memory);
+    std::vector<std::string> requests;
+    int pagesSkipped;
+};
+
+void HoldsTheImage(std::vector<std::uint8_t>&) {}
+void Erased(std::vector<std::uint8_t>& memory) {
+    std::fill_n(memory.begin() + 0x40000, 0x300, 0xFF);
+}
+void SecondDataPageChanged(std::vector<std::uint8_t>& memory) {
+    memory[0x40205] ^= 1;
+}
+void HeaderPageCleared(std::vector<std::uint8_t>& memory) {
+    std::fill_n(memory.begin() + 0x40000, 0x100, 0xFF);
+}
+
+// The whole image, then its pages (the last follows from the others): a small image is compared
+// page by page.
+const std::vector<std::string> kCompares = {"1c@40000/300", "1c@40000/100", "1c@40100/100"};
+const SkipRow kSkipRows[] = {
+    {"HoldsTheImage", &HoldsTheImage, Join({kCompares, {kCrcRequest, "a"}}), 3},
+    {"Erased", &Erased, Join({kCompares, kWrites, {kCrcRequest, "a"}}), 0},
+    {"SecondDataPageChanged", &SecondDataPageChanged,
+     Join({kCompares, {"18@40000", "18@40200", "18@40000", kCrcRequest, "a"}}), 1},
+    {"HeaderPageCleared", &HeaderPageCleared,
+     Join({kCompares, {"18@40000", "18@40000", kCrcRequest, "a"}}), 2},
+};
+
+class SkipTable : public testing::TestWithParam<SkipRow> {};
+
+TEST_P(SkipTable, WritesOnlyWhatDiffersClearingTheHeaderFirstWhenAnythingDoes) {
+    Rig rig(1, 1);
+    rig.Preload();
+    GetParam().prepare(rig.device.Memory());
+    rig.access.SetPageSending(true, 1);
+    EventRecorder events;
+    rig.protocol.SetEventSink(&events);
+    std::string printed;
+    EXPECT_EQ(rig.Execute(&printed), 0);
+    EXPECT_EQ(rig.Requests(), GetParam().requests);
+    EXPECT_EQ(rig.DeviceImage(), rig.image);
+    EXPECT_EQ(rig.access.PagesSkipped(), GetParam().pagesSkipped);
+    EXPECT_EQ(rig.access.PagesWritten(), 3 - GetParam().pagesSkipped);
+    const std::string text = events.Text();
+    const std::size_t compare = text.find("\nCompare With Device. ec = 0\nPages to write: " +
+                                          std::to_string(3 - GetParam().pagesSkipped) + " of 3 (");
+    EXPECT_NE(compare, std::string::npos) << text;
+    EXPECT_LT(compare, text.find("Verify Method: CRC16"));
+    // The compare comes first and reaches every page; the pages skipped are passed over.
+    const auto progress = events.OfKind(QEL_EVENT_PROGRESS);
+    ASSERT_GE(progress.size(), 2u);
+    EXPECT_EQ(progress[0].event.phase, QEL_PHASE_COMPARE);
+    EXPECT_EQ(progress[0].event.pages_done, 0);
+    EXPECT_EQ(progress[1].event.phase, QEL_PHASE_COMPARE);
+    EXPECT_EQ(progress[1].event.pages_done, 3);
+    EXPECT_EQ(progress[1].event.pages_total, 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(DeviceMemory, SkipTable, testing::ValuesIn(kSkipRows), CaseName());
+
+TEST(UpgradeSequence, SkippingResumesAfterAFailedAttemptWithThePagesNotYetWritten) {
+    Rig rig(1, 1, 3000);
+    rig.access.SetPageSending(true, 1);
+    rig.device.Options().failWriteAddress = 0x40600;
+    std::string printed;
+    EXPECT_EQ(rig.Execute(&printed), qel::kErrReplyStatus);
+    rig.device.Options().failWriteAddress.reset();
+    rig.protocol.ResetUpgrade();
+    const std::size_t before = rig.device.Requests().size();
+    EXPECT_EQ(rig.Execute(&printed), 0);
+    std::vector<std::string> writes;
+    for (const std::string& request : rig.Requests(before)) {
+        if (request.rfind("18@", 0) == 0) {
+            writes.push_back(request);
+        }
+    }
+    // Pages 0x40100 to 0x40500 were written by the failed attempt.
+    EXPECT_EQ(writes, (std::vector<std::string>{"18@40000", "18@40600", "18@40700", "18@40800",
+                                                "18@40900", "18@40a00", "18@40b00", "18@40000"}));
+    EXPECT_EQ(rig.DeviceImage(), rig.image);
+    EXPECT_EQ(rig.access.PagesSkipped(), 5);
+}
+
+TEST(UpgradeSequence, BlindModeWritesEveryPageWhenTheCompareFails) {
+    SleepRecorder sleeps;
+    Rig rig(1, 5);
+    rig.Preload();
+    rig.access.SetPageSending(true, 1);
+    rig.device.Options().dropReplies = {1};
+    std::string printed;
+    EXPECT_EQ(rig.Execute(&printed), 0);
+    rig.channel.DiscardPending();
+    EXPECT_EQ(rig.Requests(), Join({{kCompares[0]}, kWrites, {kCrcRequest, "a", "6"}}));
+    EXPECT_EQ(rig.DeviceImage(), rig.image);
+}
+
+// Page writes in flight: the same requests as one at a time, with replies taken in order.
+TEST(UpgradeSequence, PagesInFlightSendTheSameRequestsAndKeepTheWindowFull) {
+    Rig plain(1, 1, 5000);
+    Rig windowed(1, 1, 5000);
+    windowed.access.SetPageSending(false, 4);
+    std::string printed;
+    std::string windowedPrinted;
+    EXPECT_EQ(plain.Execute(&printed), 0);
+    EXPECT_EQ(windowed.Execute(&windowedPrinted), 0);
+    EXPECT_EQ(windowed.Requests(), plain.Requests());
+    EXPECT_EQ(windowed.DeviceImage(), windowed.image);
+    EXPECT_EQ(windowed.channel.MostRepliesWaiting(), 4);
+    EXPECT_EQ(plain.channel.MostRepliesWaiting(), 1);
+    EXPECT_EQ(windowed.access.PagesWritten(), 20);
+    // Each page still has its two lines; the traces run ahead of the results.
+    EXPECT_EQ(orvane_test::CountOf(windowedPrinted, "\nWrite Page. ec = 0"), 19);
+    EXPECT_EQ(orvane_test::CountOf(windowedPrinted, "\nDBG: Write Page at 0x"), 20);
+}
+
+TEST(UpgradeSequence, PagesInFlightStopSendingAtTheFirstFailure) {
+    Rig rig(1, 1, 5000);
+    rig.access.SetPageSending(false, 4);
+    rig.device.Options().failStatusRequests = {5};  // the page at 0x40400
+    std::string printed;
+    EXPECT_EQ(rig.Execute(&printed), qel::kErrReplyStatus);
+    EXPECT_EQ(rig.access.UpgradeState(), 2);
+    EXPECT_EQ(rig.access.PageAddress(), 0x40400u);
+    EXPECT_EQ(rig.device.Requests().size(), 8u);  // sent before the failed reply came
+    EXPECT_NE(printed.find("\nDBG: Write Page Failed. Reply STATUS byte is bad."
+                           "\nWrite Page. ec = 5007"),
+              std::string::npos);
+
+    rig.channel.DiscardPending();
+    rig.protocol.ResetUpgrade();
+    EXPECT_EQ(rig.Execute(&printed), 0);
+    EXPECT_EQ(rig.DeviceImage(), rig.image);
 }
 
 TEST(UpgradeSequence, ResumesTheReadBackAtThePageThatCouldNotBeRead) {

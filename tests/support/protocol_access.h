@@ -40,6 +40,12 @@ class QelProtocolTestAccess {
     std::int32_t VerifyMethod() const { return m_protocol.m_verifyMethod; }
     std::int32_t RunMode() const { return m_protocol.m_runMode; }
     HWND Window() const { return m_protocol.m_hwnd; }
+    void SetPageSending(bool skipEqualPages, int pagesInFlight) {
+        m_protocol.m_skipEqualPages = skipEqualPages;
+        m_protocol.m_pagesInFlight = pagesInFlight;
+    }
+    std::int32_t PagesSkipped() const { return m_protocol.m_pagesSkipped; }
+    std::int32_t PagesWritten() const { return m_protocol.m_pagesWritten; }
 
   private:
     QelProtocol& m_protocol;

@@ -3,6 +3,7 @@
 // so whole sequences with faults run in-process and deterministically.
 #pragma once
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -28,6 +29,8 @@ class SimChannel : public ICommChannel {
                 if (auto reply = m_device.HandleRequest(m_line)) {
                     m_pending += *reply;
                 }
+                const auto waiting = std::count(m_pending.begin(), m_pending.end(), '\r');
+                m_mostRepliesWaiting = std::max(m_mostRepliesWaiting, static_cast<int>(waiting));
                 m_line.clear();
             } else {
                 m_line.push_back(data[i]);
@@ -49,6 +52,8 @@ class SimChannel : public ICommChannel {
 
     int Opens() const { return m_opens; }
     int Closes() const { return m_closes; }
+    // The most replies that were ever waiting to be read: requests in flight.
+    int MostRepliesWaiting() const { return m_mostRepliesWaiting; }
     // Reply bytes the device sent that no Read has taken yet.
     const std::string& Pending() const { return m_pending; }
     // Drops what is pending, as opening a real port does.
@@ -60,4 +65,5 @@ class SimChannel : public ICommChannel {
     std::string m_pending;
     int m_opens = 0;
     int m_closes = 0;
+    int m_mostRepliesWaiting = 0;
 };
