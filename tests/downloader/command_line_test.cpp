@@ -38,6 +38,10 @@ struct RefusedCase {
 
 class RefusedOptions : public testing::TestWithParam<RefusedCase> {};
 
+std::vector<std::string> OverTcpWith(const std::string& option) {
+    return {"/c=tcp", "/i=127.0.0.1", "/p=1", "/f=a.hex", option};
+}
+
 TEST_P(RefusedOptions, PrintsItsMessagesAndExitsOne) {
     SettingsProbe probe;
     const RunResult result = RunProgram(GetParam().arguments, probe.Services());
@@ -69,22 +73,15 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusedCase{"PauseAboveSixty", ValidWith("/t=61"), kBadPause},
                     RefusedCase{"PauseNegative", ValidWith("/T=-1"), kBadPause},
                     RefusedCase{"PauseFraction", ValidWith("/t=0.5"), kBadPause},
-                    RefusedCase{"PauseHuge", ValidWith("/t=99999999999"), kBadPause}),
-        RefusedCase{
-            "NoPagesInFlight", {"/c=tcp", "/i=127.0.0.1", "/p=1", "/f=a.hex", "/w=0"}, kBadWindow},
-        RefusedCase{"TooManyPagesInFlight",
-                    {"/c=tcp", "/i=127.0.0.1", "/p=1", "/f=a.hex", "/w=17"},
-                    kBadWindow},
-        RefusedCase{"PagesInFlightNotANumber",
-                    {"/c=tcp", "/i=127.0.0.1", "/p=1", "/f=a.hex", "/w=8x"},
-                    kBadWindow},
-        RefusedCase{"PagesInFlightEmpty",
-                    {"/c=tcp", "/i=127.0.0.1", "/p=1", "/f=a.hex", "/w="},
-                    kBadWindow},
-        RefusedCase{"PagesInFlightOverASerialLine",
-                    {"/c=com", "/p=1", "/f=a.hex", "/w=2"},
-                    "\nERROR: /w=N above 1 needs /c=tcp: a serial device reads one "
-                    "request at a time."}),
+                    RefusedCase{"PauseHuge", ValidWith("/t=99999999999"), kBadPause},
+                    RefusedCase{"NoPagesInFlight", OverTcpWith("/w=0"), kBadWindow},
+                    RefusedCase{"TooManyPagesInFlight", OverTcpWith("/w=17"), kBadWindow},
+                    RefusedCase{"PagesInFlightNotANumber", OverTcpWith("/w=8x"), kBadWindow},
+                    RefusedCase{"PagesInFlightEmpty", OverTcpWith("/w="), kBadWindow},
+                    RefusedCase{"PagesInFlightOverASerialLine",
+                                {"/c=com", "/p=1", "/f=a.hex", "/w=2"},
+                                "\nERROR: /w=N above 1 needs /c=tcp: a serial device reads one "
+                                "request at a time."}),
     CaseName());
 
 // Validates options that pass and returns the settings handed to the download.
