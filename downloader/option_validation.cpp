@@ -52,38 +52,23 @@ std::optional<cli::OptionRefusal> TakeAttemptOptions(const cli::ParsedOptions& o
     return std::nullopt;
 }
 
-// /w=N: 1 when not given, nothing when the value is not a number from 1 to 16.
-std::optional<int> PagesInFlight(const cli::ParsedOptions& options) {
-    if (!options.Given(kWindowOption.name)) {
-        return 1;
+// /s and /w=N; the refusal of /w when it is out of its range or the channel cannot take it.
+std::optional<cli::OptionRefusal> TakePageSending(const cli::ParsedOptions& options,
+                                                  RunSettings& settings) {
+    if (options.Given(kWindowOption.name)) {
+        const auto window =
+            NumberInRange(options.Value(kWindowOption.name), 1, qel::kMostPagesInFlight);
+        if (!window) {
+            return cli::OptionRefusal{"Pages in flight /w=N must be a number from 1 to 16.", true};
+        }
+        if (*window > 1 && settings.channel.kind != cli::ChannelKind::kTcp) {
+            return cli::OptionRefusal{
+                "/w=N above 1 needs /c=tcp: a serial device reads one request at a time."};
+        }
+        settings.pagesInFlight = *window;
     }
-    const std::string& text = options.Value(kWindowOption.name);
-    if (text.empty() || text.size() > 2 ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        return std::nullopt;
-    }
-    const int value = std::stoi(text);
-    if (value < 1 || value > qel::kMostPagesInFlight) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-// /s and /w=N; false after printing why they are refused.
-bool SelectPageSending(const cli::ParsedOptions& options, RunSettings& settings) {
-    const std::optional<int> window = PagesInFlight(options);
-    if (!window) {
-        PrintRefusal({"Pages in flight /w=N must be a number from 1 to 16.", true});
-        return false;
-    }
-    if (*window > 1 && settings.channel.kind != cli::ChannelKind::kTcp) {
-        PrintRefusal(
-            {"/w=N above 1 needs /c=tcp: a serial device reads one request at a time.", false});
-        return false;
-    }
-    settings.pagesInFlight = *window;
     settings.skipEqualPages = options.Given(kSkipEqualOption.name);
-    return true;
+    return std::nullopt;
 }
 
 }  // namespace
@@ -143,7 +128,8 @@ bool ValidateOptions(const cli::ParsedOptions& options, RunSettings& settings,
     settings.filePath = options.Value(kFileOption.name);
     settings.verifyMethod = SelectVerifyMethod(options.Value(kVerifyOption.name));
     settings.runMode = SelectRunMode(options.Value(kModeOption.name));
-    if (!SelectPageSending(options, settings)) {
+    if (const auto refusal = TakePageSending(options, settings)) {
+        PrintRefusal(*refusal, sink);
         return false;
     }
     if (settings.runMode == kRunModeBlind) {
