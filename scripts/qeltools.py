@@ -82,6 +82,28 @@ def application_image(data):
     return bytes(image)
 
 
+def faults_met(log_path, options):
+    """How many faults of the simulator's options a run met, from its --log: the requests that a
+    fault struck, the pieces of text that noise struck, the lines dropped on a reset, and from the
+    options the refused connections and the closing after a request that came."""
+    met, requests = 0, 0
+    if os.path.exists(log_path):
+        with open(log_path) as log:
+            for line in log:
+                if '"event":"request"' in line:
+                    requests += 1
+                    met += '"faults":""' not in line
+                elif '"event":"noise"' in line:
+                    met += 1
+                elif '"event":"close"' in line and '"reason":"reset"' in line:
+                    met += 1
+    if "--refuse-connections" in options:
+        met += int(options[options.index("--refuse-connections") + 1])
+    if "--close-after" in options:
+        met += requests >= int(options[options.index("--close-after") + 1])
+    return met
+
+
 class Simulator:
     """qel-sim (the program and its options) as a process, ended by stop() or at the end of a
     with block. Its first line says where it serves: port or pty is set from it; a simulator
