@@ -22,7 +22,8 @@ std::int32_t ReadRecord(qel_device* device, std::uint8_t* out, std::uint32_t siz
             return qel::kErrBufferSize;
         }
         Record record{};
-        const int result = (device->protocol.*command)(&record, extra...);
+        const int result = device->WhenOpen(
+            [&](QelProtocol& protocol) { return (protocol.*command)(&record, extra...); });
         if (result == qel::kOk) {
             std::memcpy(out, record.bytes, sizeof record.bytes);
         }
@@ -42,7 +43,8 @@ std::int32_t WriteRecord(qel_device* device, const std::uint8_t* in, std::uint32
         }
         Record record{};
         std::memcpy(record.bytes, in, sizeof record.bytes);
-        return (device->protocol.*command)(&record);
+        return device->WhenOpen(
+            [&](QelProtocol& protocol) { return (protocol.*command)(&record); });
     });
 }
 
@@ -80,7 +82,9 @@ int32_t qel_read_memory(qel_device* device, uint32_t address, uint8_t* bytes, ui
         if (MissingRangeArgument(device, bytes, size)) {
             return qel::kErrArgument;
         }
-        return qel::ReadMemoryRange(device->protocol, address, bytes, size).code;
+        return device->WhenOpen([&](QelProtocol& protocol) {
+            return qel::ReadMemoryRange(protocol, address, bytes, size).code;
+        });
     });
 }
 
@@ -90,7 +94,9 @@ int32_t qel_write_memory(qel_device* device, uint32_t address, const uint8_t* by
         if (MissingRangeArgument(device, bytes, size)) {
             return qel::kErrArgument;
         }
-        return qel::WriteMemoryRange(device->protocol, address, bytes, size).code;
+        return device->WhenOpen([&](QelProtocol& protocol) {
+            return qel::WriteMemoryRange(protocol, address, bytes, size).code;
+        });
     });
 }
 
@@ -99,7 +105,9 @@ int32_t qel_crc16(qel_device* device, uint32_t address, uint32_t size, uint16_t*
         if (device == nullptr || crc == nullptr) {
             return qel::kErrArgument;
         }
-        return device->protocol.ReadMemoryCRC16(static_cast<int>(address), size, *crc);
+        return device->WhenOpen([&](QelProtocol& protocol) {
+            return protocol.ReadMemoryCRC16(static_cast<int>(address), size, *crc);
+        });
     });
 }
 
@@ -112,7 +120,8 @@ int32_t qel_read_raw_data(qel_device* device, uint8_t* data, uint32_t capacity, 
             return qel::kErrBufferSize;
         }
         std::uint16_t decoded = 0;
-        const int result = device->protocol.ReadRawData(data, decoded);
+        const int result = device->WhenOpen(
+            [&](QelProtocol& protocol) { return protocol.ReadRawData(data, decoded); });
         if (result == qel::kOk) {
             *length = decoded;
         }
@@ -121,8 +130,11 @@ int32_t qel_read_raw_data(qel_device* device, uint8_t* data, uint32_t capacity, 
 }
 
 int32_t qel_reset(qel_device* device) {
-    return Guarded(
-        [&] { return device == nullptr ? qel::kErrArgument : device->protocol.Reset(); });
+    return Guarded([&] {
+        return device == nullptr
+                   ? qel::kErrArgument
+                   : device->WhenOpen([](QelProtocol& protocol) { return protocol.Reset(); });
+    });
 }
 
 }  // extern "C"

@@ -10,9 +10,10 @@ namespace {
 constexpr std::int32_t kHighestTcpPort = 65535;
 constexpr std::int32_t kHighestComPort = 255;
 
-// Opens the channel of a new handle; the handle is the caller's only when it opened.
-std::int32_t OpenHandle(std::unique_ptr<qel_device> handle, qel_device** device) {
-    const int result = handle->Channel().Open(handle->OpenRecord());
+// Hands a new handle over, its channel opened first when asked: then the handle is the caller's
+// only when it opened.
+std::int32_t HandOver(std::unique_ptr<qel_device> handle, bool openNow, qel_device** device) {
+    const int result = openNow ? handle->Open() : qel::kOk;
     if (result != qel::kOk) {
         return result;
     }
@@ -20,11 +21,8 @@ std::int32_t OpenHandle(std::unique_ptr<qel_device> handle, qel_device** device)
     return qel::kOk;
 }
 
-}  // namespace
-
-extern "C" {
-
-int32_t qel_open_tcp(const char* address, int32_t port, int32_t timeout_ms, qel_device** device) {
+std::int32_t MakeTcp(const char* address, int32_t port, int32_t timeout_ms, bool openNow,
+                     qel_device** device) {
     return qel::c::Guarded([&] {
         if (device == nullptr) {
             return qel::kErrArgument;
@@ -38,11 +36,11 @@ int32_t qel_open_tcp(const char* address, int32_t port, int32_t timeout_ms, qel_
             return qel::kErrArgument;
         }
         std::strcpy(params.address, address);
-        return OpenHandle(std::make_unique<qel_device>(params), device);
+        return HandOver(std::make_unique<qel_device>(params), openNow, device);
     });
 }
 
-int32_t qel_open_serial(int32_t port, const char* device_path, int32_t timeout_ms,
+std::int32_t MakeSerial(int32_t port, const char* device_path, int32_t timeout_ms, bool openNow,
                         qel_device** device) {
     return qel::c::Guarded([&] {
         if (device == nullptr) {
@@ -55,12 +53,42 @@ int32_t qel_open_serial(int32_t port, const char* device_path, int32_t timeout_m
             return qel::kErrArgument;
         }
         const _serial_open_params params{port, timeout_ms};
-        return OpenHandle(std::make_unique<qel_device>(params, device_path), device);
+        return HandOver(std::make_unique<qel_device>(params, device_path), openNow, device);
     });
+}
+
+}  // namespace
+
+extern "C" {
+
+int32_t qel_open_tcp(const char* address, int32_t port, int32_t timeout_ms, qel_device** device) {
+    return MakeTcp(address, port, timeout_ms, true, device);
+}
+
+int32_t qel_create_tcp(const char* address, int32_t port, int32_t timeout_ms, qel_device** device) {
+    return MakeTcp(address, port, timeout_ms, false, device);
+}
+
+int32_t qel_open_serial(int32_t port, const char* device_path, int32_t timeout_ms,
+                        qel_device** device) {
+    return MakeSerial(port, device_path, timeout_ms, true, device);
+}
+
+int32_t qel_create_serial(int32_t port, const char* device_path, int32_t timeout_ms,
+                          qel_device** device) {
+    return MakeSerial(port, device_path, timeout_ms, false, device);
 }
 
 void qel_close(qel_device* device) {
     delete device;  // closing a channel throws nothing
+}
+
+int32_t qel_set_event_callback(qel_device* device, qel_event_callback callback, void* context) {
+    if (device == nullptr) {
+        return qel::kErrArgument;
+    }
+    device->events.Set(callback, context);
+    return qel::kOk;
 }
 
 }  // extern "C"

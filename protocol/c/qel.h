@@ -2,13 +2,15 @@
  * their foreign-function interfaces) and built with other compilers. It uses no C++ type, throws
  * nothing and prints nothing: every function that can fail returns a result code (0 success;
  * qel_result_text gives its meaning) and hands its outputs over through the caller's buffers,
- * whose sizes the caller states. A device handle is used from one thread at a time; two handles
- * are independent. */
+ * whose sizes the caller states. What the library has to say reaches the caller's event
+ * callback, when it sets one, and nowhere else. A device handle is used from one thread at a
+ * time (qel_cancel excepted); two handles are independent. */
 #ifndef QEL_H
 #define QEL_H
 
 #include <stdint.h>
 
+#include "qel_event.h"
 #include "qel_export.h"
 
 #ifdef __cplusplus
@@ -33,6 +35,12 @@ extern "C" {
  * object, all owned by the handle. */
 typedef struct qel_device qel_device;
 
+/* Receives the library's events (qel_event.h: kind, phase, fields and the text that Orvane would
+ * print), on the thread that does the work, once per event and in order. The event and its text
+ * are valid only during the call. context is the caller's, handed back unchanged. From inside the
+ * callback, call no function of the library on the handle that reports but qel_cancel. */
+typedef void (*qel_event_callback)(void* context, const qel_event* event);
+
 /* The library's version ("1.2.0"); never null. */
 QEL_API const char* qel_version(void);
 
@@ -53,8 +61,21 @@ QEL_API int32_t qel_open_tcp(const char* address, int32_t port, int32_t timeout_
 QEL_API int32_t qel_open_serial(int32_t port, const char* device_path, int32_t timeout_ms,
                                 qel_device** device);
 
+/* As qel_open_tcp and qel_open_serial, with the same checks of the arguments, but the channel is
+ * not opened yet: the first command opens it, or a download at each of its attempts, as Orvane
+ * does (a device that is not there yet is no failure of these calls). */
+QEL_API int32_t qel_create_tcp(const char* address, int32_t port, int32_t timeout_ms,
+                               qel_device** device);
+QEL_API int32_t qel_create_serial(int32_t port, const char* device_path, int32_t timeout_ms,
+                                  qel_device** device);
+
 /* Closes the channel and frees the handle; does nothing for null. */
 QEL_API void qel_close(qel_device* device);
+
+/* Where the handle's events go from now on: those of its service commands, its channel and its
+ * downloads. A new handle has none and reports nothing; a null callback restores that. */
+QEL_API int32_t qel_set_event_callback(qel_device* device, qel_event_callback callback,
+                                       void* context);
 
 /* The configuration block (QEL_CONFIG_BYTES) and the system clock (QEL_CLOCK_BYTES). A read
  * needs a buffer of at least the block's size and fills the block's bytes only after the whole
@@ -95,8 +116,77 @@ QEL_API int32_t qel_reset(qel_device* device);
  * state of its own while it reads: one load at a time in a process. */
 QEL_API int32_t qel_read_file(const char* path, uint8_t** image, int32_t* first, int32_t* end);
 
+/* As qel_read_file, with the loader's messages (errors, phase LOAD) to callback; a null callback
+ * drops them. */
+QEL_API int32_t qel_read_file_with_events(const char* path, uint8_t** image, int32_t* first,
+                                          int32_t* end, qel_event_callback callback, void* context);
+
 /* Releases an image of qel_read_file; does nothing for null. */
 QEL_API void qel_free_image(uint8_t* image);
+
+/* Verify methods (Orvane's /v) and run modes (/m) of a download. */
+#define QEL_VERIFY_CRC16 1 /* the device's CRC16 of the written range */
+#define QEL_VERIFY_FULL 2  /* the CRC16, then every page read back and compared */
+#define QEL_MODE_ALL 1     /* write, verify, reset */
+#define QEL_MODE_WRITE_ONLY 2
+#define QEL_MODE_VERIFY_ONLY 3
+#define QEL_MODE_RESET_ONLY 4
+#define QEL_MODE_BLIND 5 /* passes over failed steps, then waits for the device to answer */
+
+/* The options of a download, Orvane's command line as numbers. Fill it with
+ * qel_download_options_init(&options, sizeof options), then change what differs. Later options
+ * are added at the end, with 0 meaning their default: a program built with an older qel.h goes
+ * on working, and a library older than the caller's qel.h refuses an option it does not know
+ * that is set to anything but 0 (QEL_ERR_ARGUMENT) rather than pass over it. */
+typedef struct qel_download_options {
+    uint32_t size;  /* the struct's size as the caller knows it: set by qel_download_options_init */
+    int32_t verify; /* QEL_VERIFY_CRC16 (default) or QEL_VERIFY_FULL */
+    int32_t mode;   /* QEL_MODE_ALL (default) to QEL_MODE_BLIND */
+    int32_t attempts; /* most attempts, 1 or more; 0 (default): Orvane's 100 (without end in blind
+                         mode), with the pause after the last failed one too */
+    int32_t pause_ms; /* pause after a failed attempt, 0 or more; default 5000 */
+    /* Coming as the library gains them: skipping pages the device holds (/s), retries of a
+       failed exchange in place (/r), page writes in flight (/w). */
+} qel_download_options;
+
+/* How a download ended, as Orvane would report it. No padding inside, for every language's
+ * foreign-function interface. */
+typedef struct qel_download_result {
+    double seconds;        /* from the start of the load to the end */
+    int32_t ok;            /* 1 when the image is in the device, else 0 */
+    int32_t code;          /* the result code that ended a failed download (0 on success) */
+    int32_t exit_status;   /* qel_exit_status: what Orvane would exit with */
+    int32_t failure;       /* qel_failure: why it failed (qel_failure_name) */
+    int32_t attempts;      /* attempts begun */
+    int32_t pages_written; /* pages the last attempt wrote */
+    int32_t pages_skipped; /* pages the device held already and that were not written again */
+} qel_download_result;
+
+/* Sets the first size bytes of options to the defaults (size: sizeof the caller's struct, at
+ * least this version's and at most 1024, else QEL_ERR_BUFFER_SIZE). */
+QEL_API int32_t qel_download_options_init(qel_download_options* options, uint32_t size);
+
+/* Downloads the Intel HEX file at path into the device as Orvane does: the file loaded and its
+ * application image prepared, then attempts over the handle's channel (opened anew for each
+ * attempt, closed at the end; the next service command opens it again) until one succeeds, the
+ * device is found to hold a wrong image, the attempts run out or qel_cancel stops it. Pauses go
+ * through the library's replaceable pause. Events, progress among them, go to the handle's
+ * callback; the last one is a RESULT with the same numbers as *result. Returns 0 when the
+ * download ran, whatever its end (*result says how it ended: a failed download is a result, not
+ * an error of the call); QEL_ERR_ARGUMENT for a null device, path or result, or an option out of
+ * range, and QEL_ERR_BUFFER_SIZE for options->size or result_size smaller than this version's
+ * structs (or options->size above 1024: never set), in which cases nothing runs and *result is
+ * untouched. options may be null (all defaults); result_size is sizeof *result. */
+QEL_API int32_t qel_download(qel_device* device, const char* path,
+                             const qel_download_options* options, qel_download_result* result,
+                             uint32_t result_size);
+
+/* Asks the download that runs on the handle to stop: it ends between two steps (or after the
+ * pause or the reply it waits for) with failure QEL_FAILURE_CANCELLED and code 5033. The one
+ * function that may be called on a handle while another call runs on it: from inside the event
+ * callback, or from any other thread. A request made while no download runs is forgotten when
+ * the next download starts. */
+QEL_API int32_t qel_cancel(qel_device* device);
 
 #ifdef __cplusplus
 }

@@ -1,5 +1,5 @@
 /* The C interface driven from a C program against qel-sim: every service command over TCP, the
- * checks of its arguments, a refused connection and the loader.
+ * checks of its arguments, a refused connection, the loader and downloads with their events.
  * Usage: qel_c_test <qel-sim program> <examples folder> */
 #include <stdio.h>
 #include <string.h>
@@ -186,6 +186,169 @@ static void loader(fixture* f) {
     qel_free_image(NULL);
 }
 
+/* What a download's callback saw. cancel_in_phase: the phase whose first progress cancels. */
+typedef struct event_log {
+    qel_device* device;
+    int cancel_in_phase;
+    int events;
+    int progress;
+    int last_pages_done;
+    int result_events;
+    qel_event last;
+} event_log;
+
+static void log_event(void* context, const qel_event* event) {
+    event_log* log = (event_log*)context;
+    ++log->events;
+    log->last = *event;
+    if (event->kind == QEL_EVENT_RESULT) {
+        ++log->result_events;
+    }
+    if (event->kind != QEL_EVENT_PROGRESS) {
+        return;
+    }
+    ++log->progress;
+    log->last_pages_done = event->pages_done;
+    if (event->phase == log->cancel_in_phase) {
+        qel_cancel(log->device);
+    }
+}
+
+static int32_t download_logged(qel_device* device, const char* path, event_log* log,
+                               const qel_download_options* options, qel_download_result* result) {
+    memset(log, 0, sizeof *log);
+    log->device = device;
+    log->cancel_in_phase = -1;
+    qel_set_event_callback(device, log_event, log);
+    return qel_download(device, path, options, result, sizeof *result);
+}
+
+/* blinky.hex's application image as the device must hold it at 0x40000: the 64-byte header
+ * (magic, data length, CRC16 of the data, CRC16 of the header), the data, zero fill to whole
+ * pages. Returns its size. */
+static uint32_t expected_image(const char* path, uint8_t* image, uint32_t capacity) {
+    uint8_t* file = NULL;
+    int32_t first = 0;
+    int32_t end = 0;
+    uint32_t length;
+    uint32_t size;
+    uint16_t crc;
+    if (qel_read_file(path, &file, &first, &end) != QEL_OK) {
+        return 0;
+    }
+    length = (uint32_t)(end - first);
+    size = (length + 64) / 256 * 256 + 256;
+    if (size <= capacity) {
+        memset(image, 0, size);
+        memcpy(image + 64, file + first, length);
+        image[0] = 0x5A, image[1] = 0xFF, image[2] = 0x00, image[3] = 0xA5;
+        image[4] = (uint8_t)length, image[5] = (uint8_t)(length >> 8);
+        crc = crc16_arc(file + first, length);
+        image[8] = (uint8_t)crc, image[9] = (uint8_t)(crc >> 8);
+        crc = crc16_arc(image, 62);
+        image[62] = (uint8_t)crc, image[63] = (uint8_t)(crc >> 8);
+    }
+    qel_free_image(file);
+    return size <= capacity ? size : 0;
+}
+
+/* A whole download with progress to the last data page, the memory read back exact, and the
+ * handle's channel open again for a service command. */
+static void download_into_simulator(fixture* f) {
+    static uint8_t expected[0x4000];
+    static uint8_t back[0x4000];
+    char path[1024];
+    qel_download_options options;
+    qel_download_result result;
+    event_log log;
+    uint32_t size;
+    snprintf(path, sizeof path, "%s/blinky.hex", f->examples);
+    size = expected_image(path, expected, sizeof expected);
+    CHECK(size == 0x1900);
+    CHECK_CODE(qel_download_options_init(&options, sizeof options), QEL_OK);
+    options.verify = QEL_VERIFY_FULL;
+    options.pause_ms = 0;
+    CHECK_CODE(download_logged(f->device, path, &log, &options, &result), QEL_OK);
+    CHECK(result.ok == 1 && result.code == 0 && result.exit_status == QEL_EXIT_SUCCESS);
+    CHECK(result.failure == QEL_FAILURE_NONE && result.attempts == 1);
+    CHECK(result.pages_written == (int32_t)(size / 256) && result.seconds >= 0);
+    CHECK(log.progress > 2 && log.result_events == 1 && log.last.kind == QEL_EVENT_RESULT);
+    CHECK(log.last.ok == 1 && strstr(log.last.text, "successfully") != NULL);
+    CHECK_CODE(qel_read_memory(f->device, 0x40000, back, size), QEL_OK);
+    CHECK(memcmp(back, expected, size) == 0);
+    qel_set_event_callback(f->device, NULL, NULL);
+}
+
+static void download_cancelled_from_callback(fixture* f) {
+    char path[1024];
+    qel_download_result result;
+    event_log log;
+    snprintf(path, sizeof path, "%s/blinky.hex", f->examples);
+    qel_cancel(f->device); /* forgotten when the download starts */
+    CHECK_CODE(qel_download(f->device, path, NULL, &result, sizeof result), QEL_OK);
+    CHECK(result.ok == 1);
+    memset(&log, 0, sizeof log);
+    log.device = f->device;
+    log.cancel_in_phase = QEL_PHASE_WRITE;
+    qel_set_event_callback(f->device, log_event, &log);
+    CHECK_CODE(qel_download(f->device, path, NULL, &result, sizeof result), QEL_OK);
+    CHECK(result.ok == 0 && result.failure == QEL_FAILURE_CANCELLED && result.code == 5033);
+    CHECK(result.exit_status == QEL_EXIT_NOT_DONE && result.attempts == 1);
+    CHECK(log.last.kind == QEL_EVENT_RESULT && log.last.failure == QEL_FAILURE_CANCELLED);
+    CHECK(log.last_pages_done < 5);
+    qel_set_event_callback(f->device, NULL, NULL);
+}
+
+/* Refused calls leave *result untouched; a file that does not load is a result with status 1. */
+static void download_refusals(fixture* f) {
+    qel_download_options options;
+    qel_download_result result;
+    memset(&result, 0x5A, sizeof result);
+    qel_download_options_init(&options, sizeof options);
+    CHECK_CODE(qel_download(NULL, "x.hex", NULL, &result, sizeof result), QEL_ERR_ARGUMENT);
+    CHECK_CODE(qel_download(f->device, NULL, NULL, &result, sizeof result), QEL_ERR_ARGUMENT);
+    CHECK_CODE(qel_download(f->device, "x.hex", NULL, &result, sizeof result - 1),
+               QEL_ERR_BUFFER_SIZE);
+    options.mode = QEL_MODE_BLIND + 1;
+    CHECK_CODE(qel_download(f->device, "x.hex", &options, &result, sizeof result),
+               QEL_ERR_ARGUMENT);
+    options.mode = QEL_MODE_ALL;
+    options.size = 4;
+    CHECK_CODE(qel_download(f->device, "x.hex", &options, &result, sizeof result),
+               QEL_ERR_BUFFER_SIZE);
+    CHECK(result.ok == 0x5A5A5A5A);
+    CHECK_CODE(qel_download_options_init(&options, 4), QEL_ERR_BUFFER_SIZE);
+    CHECK_CODE(qel_cancel(NULL), QEL_ERR_ARGUMENT);
+    CHECK_CODE(qel_download(f->device, "no such file.hex", NULL, &result, sizeof result), QEL_OK);
+    CHECK(result.ok == 0 && result.failure == QEL_FAILURE_FILE && result.code == 2103);
+    CHECK(result.exit_status == QEL_EXIT_BEFORE_RUN && result.attempts == 0);
+}
+
+/* A device that has gone: every attempt is refused, and the download says so. */
+static void download_refused_connection(fixture* f) {
+    char path[1024];
+    qel_device* device = NULL;
+    qel_download_options options;
+    qel_download_result result;
+    event_log log;
+    sim_process* sim = sim_start(f->sim_program, 10000);
+    CHECK(sim != NULL);
+    if (sim == NULL) {
+        return;
+    }
+    CHECK_CODE(qel_open_tcp("127.0.0.1", sim_port(sim), 5000, &device), QEL_OK);
+    sim_stop(sim);
+    snprintf(path, sizeof path, "%s/blinky.hex", f->examples);
+    qel_download_options_init(&options, sizeof options);
+    options.attempts = 2;
+    options.pause_ms = 0;
+    CHECK_CODE(download_logged(device, path, &log, &options, &result), QEL_OK);
+    CHECK(result.ok == 0 && result.failure == QEL_FAILURE_UNREACHABLE && result.code == 5020);
+    CHECK(result.exit_status == QEL_EXIT_NOT_DONE && result.attempts == 2);
+    CHECK(log.last.kind == QEL_EVENT_RESULT && log.last.code == 5020);
+    qel_close(device);
+}
+
 static void version(fixture* f) {
     (void)f;
     CHECK(strcmp(qel_version(), QEL_EXPECTED_VERSION) == 0);
@@ -209,6 +372,10 @@ static const test_case kCases[] = {
     {"reset", reset, 1},
     {"a refused connection gives 5020", refused_connection, 0},
     {"the loader on a good and a bad file", loader, 0},
+    {"a download with its events, read back exact", download_into_simulator, 1},
+    {"a download cancelled from its callback", download_cancelled_from_callback, 1},
+    {"downloads refused, and a file that does not load", download_refusals, 1},
+    {"a download to a device that has gone", download_refused_connection, 0},
 };
 
 int main(int argc, char** argv) {
