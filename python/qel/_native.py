@@ -3,7 +3,19 @@
 import ctypes
 import os
 import sys
-from ctypes import POINTER, c_char_p, c_int32, c_uint8, c_uint16, c_uint32, c_void_p
+from ctypes import (
+    CFUNCTYPE,
+    POINTER,
+    Structure,
+    c_char_p,
+    c_double,
+    c_int32,
+    c_uint8,
+    c_uint16,
+    c_uint32,
+    c_uint64,
+    c_void_p,
+)
 from pathlib import Path
 
 # The environment variable that names the library (a file) or the folder that holds it.
@@ -17,6 +29,60 @@ else:
     _PATTERNS = ("libQelProtocol.so", "libQelProtocol.so.*")
 
 _BUFFER = c_void_p  # bytes for the C function to read, or a ctypes buffer for it to fill
+
+
+class EventRecord(Structure):
+    """qel_event of qel_event.h."""
+
+    _fields_ = [
+        ("kind", c_int32),
+        ("phase", c_int32),
+        ("code", c_int32),
+        ("command", c_int32),
+        ("address", c_uint32),
+        ("attempt", c_int32),
+        ("pages_done", c_int32),
+        ("pages_total", c_int32),
+        ("line_bytes", c_uint64),
+        ("elapsed_ms", c_uint32),
+        ("text", c_char_p),
+        ("end_address", c_uint32),
+        ("ok", c_int32),
+        ("exit_status", c_int32),
+        ("failure", c_int32),
+        ("pages_skipped", c_int32),
+    ]
+
+
+class DownloadOptions(Structure):
+    """qel_download_options of qel.h."""
+
+    _fields_ = [
+        ("size", c_uint32),
+        ("verify", c_int32),
+        ("mode", c_int32),
+        ("attempts", c_int32),
+        ("pause_ms", c_int32),
+    ]
+
+
+class DownloadResult(Structure):
+    """qel_download_result of qel.h."""
+
+    _fields_ = [
+        ("seconds", c_double),
+        ("ok", c_int32),
+        ("code", c_int32),
+        ("exit_status", c_int32),
+        ("failure", c_int32),
+        ("attempts", c_int32),
+        ("pages_written", c_int32),
+        ("pages_skipped", c_int32),
+    ]
+
+
+# qel_event_callback: void (*)(void* context, const qel_event* event).
+EventCallback = CFUNCTYPE(None, c_void_p, POINTER(EventRecord))
 
 # Each function of qel.h: its result type and its argument types.
 _PROTOTYPES = {
@@ -40,6 +106,16 @@ _PROTOTYPES = {
         [c_char_p, POINTER(POINTER(c_uint8)), POINTER(c_int32), POINTER(c_int32)],
     ),
     "qel_free_image": (None, [POINTER(c_uint8)]),
+    "qel_set_event_callback": (c_int32, [c_void_p, EventCallback, c_void_p]),
+    "qel_download_options_init": (c_int32, [POINTER(DownloadOptions), c_uint32]),
+    "qel_download": (
+        c_int32,
+        [c_void_p, c_char_p, POINTER(DownloadOptions), POINTER(DownloadResult), c_uint32],
+    ),
+    "qel_cancel": (c_int32, [c_void_p]),
+    "qel_event_kind_name": (c_char_p, [c_int32]),
+    "qel_phase_name": (c_char_p, [c_int32]),
+    "qel_failure_name": (c_char_p, [c_int32]),
 }
 
 

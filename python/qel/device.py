@@ -4,42 +4,17 @@ import ctypes
 import os
 from ctypes import c_int32, c_uint16, c_uint32, c_void_p
 
+from . import download as _download
 from ._native import library
+from .errors import check as _check
+from .errors import i32 as _i32
+from .errors import in_range as _in_range
+from .errors import u32 as _u32
 
 CONFIG_BYTES = 34
 CLOCK_BYTES = 16
 DATA_BYTES = 93
 RAW_DATA_BYTES = 1024
-ERR_ARGUMENT = 5029
-
-
-class QelError(Exception):
-    """A failure of the library: its result code and what the code means."""
-
-    def __init__(self, code):
-        self.code = code
-        self.meaning = library().qel_result_text(code).decode()
-        super().__init__("%s (result code %d)" % (self.meaning, code))
-
-
-def _check(code):
-    if code != 0:
-        raise QelError(code)
-
-
-def _in_range(value, lowest, highest):
-    """The value for a fixed-size C argument; ctypes would cut one that does not fit."""
-    if not isinstance(value, int) or not lowest <= value <= highest:
-        raise QelError(ERR_ARGUMENT)
-    return value
-
-
-def _u32(value):
-    return _in_range(value, 0, 0xFFFFFFFF)
-
-
-def _i32(value):
-    return _in_range(value, -0x80000000, 0x7FFFFFFF)
 
 
 class Device:
@@ -49,18 +24,23 @@ class Device:
         self._handle = handle
 
     @classmethod
-    def tcp(cls, host, port, timeout_ms=5000):
-        """Connects to host (name or dotted IPv4 address) on port; timeout_ms bounds each reply."""
-        return cls._open(library().qel_open_tcp, host.encode(), _i32(port), _i32(timeout_ms))
+    def tcp(cls, host, port, timeout_ms=5000, connect=True):
+        """Connects to host (name or dotted IPv4 address) on port; timeout_ms bounds each reply.
+        connect=False connects only for the first command or download."""
+        opener = library().qel_open_tcp if connect else library().qel_create_tcp
+        return cls._open(opener, host.encode(), _i32(port), _i32(timeout_ms))
 
     @classmethod
-    def serial(cls, port_or_path, timeout_ms=1000):
-        """Opens COM port N (an int) or a device path (/dev/ttyUSB0, COM10) at 115200 8N1."""
+    def serial(cls, port_or_path, timeout_ms=1000, connect=True, path=None):
+        """Opens COM port N (an int) or a device path (/dev/ttyUSB0, COM10) at 115200 8N1; a
+        port N with a path opens the path and names the line COM N. connect as for tcp()."""
         if isinstance(port_or_path, int):
-            port, path = port_or_path, None
+            port = port_or_path
         else:
-            port, path = 0, os.fsencode(port_or_path)
-        return cls._open(library().qel_open_serial, _i32(port), path, _i32(timeout_ms))
+            port, path = 0, port_or_path
+        opener = library().qel_open_serial if connect else library().qel_create_serial
+        path = None if path is None else os.fsencode(path)
+        return cls._open(opener, _i32(port), path, _i32(timeout_ms))
 
     @classmethod
     def _open(cls, opener, *arguments):
@@ -131,6 +111,19 @@ class Device:
 
     def reset(self):
         _check(library().qel_reset(self._handle))
+
+    def download(self, path, verify="crc", mode="all", attempts=None, pause=5.0, on_event=None):
+        """Downloads an Intel HEX file as Orvane does and returns a qel.DownloadResult; a failed
+        download is a result (ok False), not an exception. verify: "crc" or "full"; mode: "all",
+        "write", "verify", "reset" or "blind" (or Orvane's letters a, p, v, r, b); attempts: the
+        most attempts (None: Orvane's 100, without end in blind mode); pause: seconds after a
+        failed attempt. on_event(event) receives every qel.Event; returning False cancels the
+        download, and so does an exception, which is raised again once the download has ended."""
+        return _download.run(self._handle, path, verify, mode, attempts, pause, on_event)
+
+    def cancel(self):
+        """Asks the download that runs on this device to stop (from on_event or another thread)."""
+        library().qel_cancel(self._handle)
 
 
 def read_file(path):

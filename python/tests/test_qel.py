@@ -1,6 +1,7 @@
 """The Python package against qel-sim, started for each test on a free loopback port (or a
 pseudo-terminal) and always ended. ctest sets PYTHONPATH, QEL_LIBRARY and QEL_SIM."""
 
+import json
 import os
 import subprocess
 import sys
@@ -12,10 +13,12 @@ import qel
 
 ROOT = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "scripts"))
-from qeltools import Simulator, crc16  # noqa: E402  (the scripts' shared helpers)
+from qeltools import Simulator, application_image, crc16, read_hex  # noqa: E402
 
 SIM = os.environ.get("QEL_SIM", "qel-sim")
 EXAMPLES = ROOT / "examples"
+BLINKY = EXAMPLES / "blinky.hex"
+IMAGE_BASE = 0x40000
 
 
 @pytest.fixture
@@ -77,12 +80,109 @@ def test_failures_raise_qel_error_with_code_and_meaning(device, call, code):
     assert raised.value.meaning and "unknown" not in raised.value.meaning
 
 
-def test_refused_connection_gives_5020():
+def test_refused_connection_gives_5020_and_a_download_result():
     with Simulator(SIM, "--tcp", 0) as simulator:
         pass  # nobody listens on its port any more
     with pytest.raises(qel.QelError) as raised:
         qel.Device.tcp("127.0.0.1", int(simulator.port))
     assert raised.value.code == 5020
+    with qel.Device.tcp("127.0.0.1", int(simulator.port), connect=False) as device:
+        result = device.download(BLINKY, attempts=2, pause=0)
+    assert (result.ok, result.failure, result.code, result.exit_status, result.attempts) == (
+        False, "unreachable", 5020, 2, 2)
+    assert "refused" in result.meaning
+
+
+def test_download_with_events_reads_back_exact_and_prints_nothing(device, capfd):
+    events = []
+    result = device.download(BLINKY, verify="full", pause=0, on_event=events.append)
+    image = application_image(read_hex(BLINKY))
+    assert (result.ok, result.code, result.exit_status, result.failure) == (True, 0, 0, "none")
+    assert (result.attempts, result.pages_written, result.pages_skipped) == (1, len(image) // 256, 0)
+    assert device.read_memory(IMAGE_BASE, len(image)) == image
+    kinds = [event.kind for event in events]
+    assert kinds[-1] == "result" and kinds.count("result") == 1 and "start" in kinds
+    write = [event for event in events if event.kind == "progress" and event.phase == "write"]
+    assert write[-1].pages_done == write[-1].pages_total == len(image) // 256 - 1
+    assert events[-1].text.strip() == "File downloaded successfully."
+    assert capfd.readouterr() == ("", "")
+
+
+class Stop(Exception):
+    pass
+
+
+def stop_at_write(event):
+    if event.phase == "write":
+        raise Stop()
+
+
+@pytest.mark.parametrize(
+    "on_event, raised",
+    [(lambda event: event.phase != "write", None), (stop_at_write, Stop)],
+    ids=["returns False", "raises"],
+)
+def test_callback_cancels(device, on_event, raised):
+    if raised:
+        with pytest.raises(raised):
+            device.download(BLINKY, on_event=on_event)
+    else:
+        result = device.download(BLINKY, on_event=on_event)
+        assert (result.ok, result.failure, result.code, result.exit_status) == (
+            False, "cancelled", 5033, 2)
+    assert device.read_config().startswith(b"QEL-SIM")  # the handle goes on
+
+
+@pytest.mark.parametrize(
+    "options", [dict(verify="sha"), dict(mode="x"), dict(attempts=0), dict(pause=-1)],
+    ids=["verify", "mode", "attempts", "pause"])
+def test_download_options_refused(device, options):
+    with pytest.raises(qel.QelError) as raised:
+        device.download(BLINKY, **options)
+    assert raised.value.code == 5029
+
+
+def module(*arguments):
+    return [sys.executable, "-m", "qel", *arguments]
+
+
+def run_module(*arguments):
+    return subprocess.run(module(*arguments), capture_output=True, text=True, timeout=60)
+
+
+def test_module_goes_on_when_nobody_reads(simulator):
+    with subprocess.Popen(module("/c=tcp", "/i=127.0.0.1", "/p=%d" % simulator, "/f=%s" % BLINKY),
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE) as process:
+        assert json.loads(process.stdout.readline())["event"] == "start"
+        process.stdout.close()
+        assert process.wait(timeout=60) == 0 and process.stderr.read() == b""
+
+
+@pytest.mark.parametrize(
+    "simulator_options, arguments, status, failure",
+    [
+        ((), ["/M=a", "/t=0"], 0, "none"),
+        (("--lie-crc",), ["--verify=crc"], 3, "wrong_image"),
+        (None, ["/a=1", "/t=0"], 2, "unreachable"),
+        ((), ["/v=sha"], 1, "options"),
+        ((), ["--attempts"], 1, "options"),
+    ],
+    ids=["done", "wrong image", "closed port", "bad verify", "no value"],
+)
+def test_module_json_lines(simulator_options, arguments, status, failure):
+    with Simulator(SIM, "--tcp", 0, *(simulator_options or ())) as simulator:
+        if simulator_options is None:
+            simulator.stop()
+        run = run_module("/c=tcp", "/i=127.0.0.1", "/p=%s" % simulator.port, "/f=%s" % BLINKY,
+                         *arguments)
+    lines = [json.loads(line) for line in run.stdout.splitlines()]
+    assert run.returncode == status and run.stderr == ""
+    assert lines[-1]["event"] == "result" and lines[-1]["failure"] == failure
+    assert lines[-1]["exit_status"] == status
+    if status == 0:
+        events = [line["event"] for line in lines]
+        assert events[:3] == ["start", "attempt", "open"] and "phase" in events
+        assert lines[-2]["event"] == "progress" and lines[-2]["percent"] == 100
 
 
 @pytest.mark.skipif(sys.platform == "win32", reason="qel-sim serves a pseudo-terminal on POSIX")
