@@ -1,5 +1,6 @@
 // Orvane's download through the C interface: the options as numbers, the handle's channel opened
 // at each attempt, its callback for the events and its flag for a cancel.
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
@@ -11,9 +12,11 @@ namespace {
 
 // Sizes of the structs as the first version of qel.h has them: a caller's may only be larger,
 // and an options struct larger than this bound is one whose size was never set.
-constexpr std::uint32_t kFirstOptionsSize = sizeof(qel_download_options);
+constexpr std::uint32_t kFirstOptionsSize = offsetof(qel_download_options, retries);
 constexpr std::uint32_t kLargestOptionsSize = 1024;
 constexpr std::uint32_t kFirstResultSize = sizeof(qel_download_result);
+
+constexpr std::int32_t kMostRetries = 10;
 
 bool IsOptionsSize(std::uint32_t size) {
     return size >= kFirstOptionsSize && size <= kLargestOptionsSize;
@@ -44,10 +47,15 @@ int SettingsOf(const qel_download_options* given, qel::DownloadSettings& setting
     if (given != nullptr && !IsOptionsSize(given->size)) {
         return qel::kErrBufferSize;
     }
-    const qel_download_options options = given != nullptr ? *given : DefaultOptions();
+    // An older caller's struct is shorter: what it does not hold keeps the default.
+    qel_download_options options = DefaultOptions();
+    if (given != nullptr) {
+        std::memcpy(&options, given, std::min<std::size_t>(given->size, sizeof options));
+    }
     const bool valid = (options.verify == QEL_VERIFY_CRC16 || options.verify == QEL_VERIFY_FULL) &&
                        options.mode >= QEL_MODE_ALL && options.mode <= QEL_MODE_BLIND &&
-                       options.attempts >= 0 && options.pause_ms >= 0;
+                       options.attempts >= 0 && options.pause_ms >= 0 && options.retries >= 0 &&
+                       options.retries <= kMostRetries;
     if (!valid || (given != nullptr && SetsUnknownOptions(*given))) {
         return qel::kErrArgument;
     }
@@ -55,6 +63,7 @@ int SettingsOf(const qel_download_options* given, qel::DownloadSettings& setting
     settings.runMode = options.mode;
     settings.maxAttempts = options.attempts;
     settings.pauseMs = static_cast<unsigned long>(options.pause_ms);
+    settings.exchangeRetries = options.retries;
     return qel::kOk;
 }
 
@@ -82,9 +91,11 @@ int32_t qel_download_options_init(qel_download_options* options, uint32_t size) 
     if (!IsOptionsSize(size)) {
         return qel::kErrBufferSize;
     }
-    // Options this library does not know keep their default, 0.
+    // An older caller's struct is shorter; options this library does not know keep their
+    // default, 0.
     std::memset(options, 0, size);
-    *options = DefaultOptions();
+    const qel_download_options defaults = DefaultOptions();
+    std::memcpy(options, &defaults, std::min<std::size_t>(size, sizeof defaults));
     options->size = size;
     return qel::kOk;
 }
@@ -106,8 +117,12 @@ int32_t qel_download(qel_device* device, const char* path, const qel_download_op
         device->cancel = false;
         // Each attempt opens the channel itself, as Orvane's do.
         device->Close();
-        const qel::DownloadChannel channel{
-            &device->Channel(), device->OpenRecord(), device->ConnectingLine(), {}};
+        qel::DownloadChannel channel;
+        channel.channel = &device->Channel();
+        channel.openRecord = device->OpenRecord();
+        channel.connectingLine = device->ConnectingLine();
+        // A serial line says its speed, for the wait of a retried exchange.
+        channel.lineTiming = dynamic_cast<ILineTiming*>(channel.channel);
         const qel::DownloadResult ended =
             qel::DownloadFile(path, channel, settings, device->events, &device->cancel);
         // The download leaves the channel closed; the handle's next command opens it.

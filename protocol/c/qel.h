@@ -145,8 +145,10 @@ typedef struct qel_download_options {
     int32_t attempts; /* most attempts, 1 or more; 0 (default): Orvane's 100 (without end in blind
                          mode), with the pause after the last failed one too */
     int32_t pause_ms; /* pause after a failed attempt, 0 or more; default 5000 */
-    /* Coming as the library gains them: skipping pages the device holds (/s), retries of a
-       failed exchange in place (/r), page writes in flight (/w). */
+    int32_t retries;  /* a failed exchange sent again in place up to this many times, 0 to 10
+                         (/r); 0 (default): the attempt fails at once, as it always has */
+    /* Coming as the library gains them: skipping pages the device holds (/s), page writes in
+       flight (/w). */
 } qel_download_options;
 
 /* How a download ended, as Orvane would report it. No padding inside, for every language's
@@ -175,8 +177,9 @@ QEL_API int32_t qel_download_options_init(qel_download_options* options, uint32_
  * download ran, whatever its end (*result says how it ended: a failed download is a result, not
  * an error of the call); QEL_ERR_ARGUMENT for a null device, path or result, or an option out of
  * range, and QEL_ERR_BUFFER_SIZE for options->size or result_size smaller than this version's
- * structs (or options->size above 1024: never set), in which cases nothing runs and *result is
- * untouched. options may be null (all defaults); result_size is sizeof *result. */
+ * structs (the first version's options end before retries; above 1024: a size never set), in which
+ * cases nothing runs and *result is untouched. options may be null (all defaults); result_size is
+ * sizeof *result. */
 QEL_API int32_t qel_download(qel_device* device, const char* path,
                              const qel_download_options* options, qel_download_result* result,
                              uint32_t result_size);

@@ -63,6 +63,7 @@ class DownloadOptions(Structure):
         ("mode", c_int32),
         ("attempts", c_int32),
         ("pause_ms", c_int32),
+        ("retries", c_int32),
     ]
 
 

@@ -112,14 +112,15 @@ class Device:
     def reset(self):
         _check(library().qel_reset(self._handle))
 
-    def download(self, path, verify="crc", mode="all", attempts=None, pause=5.0, on_event=None):
+    def download(self, path, verify="crc", mode="all", attempts=None, pause=5.0, retries=0,
+                 on_event=None):
         """Downloads an Intel HEX file as Orvane does and returns a qel.DownloadResult; a failed
         download is a result (ok False), not an exception. verify: "crc" or "full"; mode: "all",
         "write", "verify", "reset" or "blind" (or Orvane's letters a, p, v, r, b); attempts: the
         most attempts (None: Orvane's 100, without end in blind mode); pause: seconds after a
-        failed attempt. on_event(event) receives every qel.Event; returning False cancels the
+        failed attempt; retries: a failed exchange sent again in place (0..10). on_event(event) receives every qel.Event; returning False cancels the
         download, and so does an exception, which is raised again once the download has ended."""
-        return _download.run(self._handle, path, verify, mode, attempts, pause, on_event)
+        return _download.run(self._handle, path, verify, mode, attempts, pause, retries, on_event)
 
     def cancel(self):
         """Asks the download that runs on this device to stop (from on_event or another thread)."""

@@ -91,7 +91,7 @@ def _option(table, value):
     return table[value.lower()]
 
 
-def _options(verify, mode, attempts, pause):
+def _options(verify, mode, attempts, pause, retries):
     options = DownloadOptions()
     check(library().qel_download_options_init(ctypes.byref(options), ctypes.sizeof(options)))
     options.verify = _option(VERIFY_METHODS, verify)
@@ -101,6 +101,7 @@ def _options(verify, mode, attempts, pause):
     if not isinstance(pause, (int, float)) or not 0 <= pause * 1000 <= _LONGEST_PAUSE_MS:
         raise QelError(ERR_ARGUMENT)
     options.pause_ms = round(pause * 1000)
+    options.retries = in_range(retries, 0, 10)
     return options
 
 
@@ -123,9 +124,9 @@ def _forwarder(handle, on_event, raised):
     return EventCallback(forward)
 
 
-def run(handle, path, verify, mode, attempts, pause, on_event):
+def run(handle, path, verify, mode, attempts, pause, retries, on_event):
     native = library()
-    options = _options(verify, mode, attempts, pause)
+    options = _options(verify, mode, attempts, pause, retries)
     raised = []
     callback = _forwarder(handle, on_event, raised) if on_event else EventCallback()
     record = _ResultRecord()

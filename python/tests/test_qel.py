@@ -134,8 +134,9 @@ def test_callback_cancels(device, on_event, raised):
 
 
 @pytest.mark.parametrize(
-    "options", [dict(verify="sha"), dict(mode="x"), dict(attempts=0), dict(pause=-1)],
-    ids=["verify", "mode", "attempts", "pause"])
+    "options",
+    [dict(verify="sha"), dict(mode="x"), dict(attempts=0), dict(pause=-1), dict(retries=11)],
+    ids=["verify", "mode", "attempts", "pause", "retries"])
 def test_download_options_refused(device, options):
     with pytest.raises(qel.QelError) as raised:
         device.download(BLINKY, **options)

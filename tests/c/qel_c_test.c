@@ -1,6 +1,7 @@
 /* The C interface driven from a C program against qel-sim: every service command over TCP, the
  * checks of its arguments, a refused connection, the loader and downloads with their events.
  * Usage: qel_c_test <qel-sim program> <examples folder> */
+#include <stddef.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -317,6 +318,14 @@ static void download_refusals(fixture* f) {
     CHECK_CODE(qel_download(f->device, "x.hex", &options, &result, sizeof result),
                QEL_ERR_BUFFER_SIZE);
     CHECK(result.ok == 0x5A5A5A5A);
+    qel_download_options_init(&options, sizeof options);
+    options.retries = 11;
+    CHECK_CODE(qel_download(f->device, "x.hex", &options, &result, sizeof result),
+               QEL_ERR_ARGUMENT);
+    /* a caller of the first version, whose options end before retries */
+    options.size = (uint32_t)offsetof(qel_download_options, retries);
+    CHECK_CODE(qel_download(f->device, "no such file.hex", &options, &result, sizeof result),
+               QEL_OK);
     CHECK_CODE(qel_download_options_init(&options, 4), QEL_ERR_BUFFER_SIZE);
     CHECK_CODE(qel_cancel(NULL), QEL_ERR_ARGUMENT);
     CHECK_CODE(qel_download(f->device, "no such file.hex", NULL, &result, sizeof result), QEL_OK);
