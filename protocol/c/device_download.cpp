@@ -52,10 +52,12 @@ int SettingsOf(const qel_download_options* given, qel::DownloadSettings& setting
     if (given != nullptr) {
         std::memcpy(&options, given, std::min<std::size_t>(given->size, sizeof options));
     }
-    const bool valid = (options.verify == QEL_VERIFY_CRC16 || options.verify == QEL_VERIFY_FULL) &&
-                       options.mode >= QEL_MODE_ALL && options.mode <= QEL_MODE_BLIND &&
-                       options.attempts >= 0 && options.pause_ms >= 0 && options.retries >= 0 &&
-                       options.retries <= kMostRetries;
+    const bool valid =
+        (options.verify == QEL_VERIFY_CRC16 || options.verify == QEL_VERIFY_FULL) &&
+        options.mode >= QEL_MODE_ALL && options.mode <= QEL_MODE_BLIND && options.attempts >= 0 &&
+        options.pause_ms >= 0 && options.retries >= 0 && options.retries <= kMostRetries &&
+        (options.skip_equal == 0 || options.skip_equal == 1) && options.pages_in_flight >= 0 &&
+        options.pages_in_flight <= qel::kMostPagesInFlight;
     if (!valid || (given != nullptr && SetsUnknownOptions(*given))) {
         return qel::kErrArgument;
     }
@@ -64,6 +66,8 @@ int SettingsOf(const qel_download_options* given, qel::DownloadSettings& setting
     settings.maxAttempts = options.attempts;
     settings.pauseMs = static_cast<unsigned long>(options.pause_ms);
     settings.exchangeRetries = options.retries;
+    settings.skipEqualPages = options.skip_equal != 0;
+    settings.pagesInFlight = std::max(options.pages_in_flight, 1);
     return qel::kOk;
 }
 

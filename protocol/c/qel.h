@@ -142,13 +142,15 @@ typedef struct qel_download_options {
     uint32_t size;  /* the struct's size as the caller knows it: set by qel_download_options_init */
     int32_t verify; /* QEL_VERIFY_CRC16 (default) or QEL_VERIFY_FULL */
     int32_t mode;   /* QEL_MODE_ALL (default) to QEL_MODE_BLIND */
-    int32_t attempts; /* most attempts, 1 or more; 0 (default): Orvane's 100 (without end in blind
-                         mode), with the pause after the last failed one too */
-    int32_t pause_ms; /* pause after a failed attempt, 0 or more; default 5000 */
-    int32_t retries;  /* a failed exchange sent again in place up to this many times, 0 to 10
-                         (/r); 0 (default): the attempt fails at once, as it always has */
-    /* Coming as the library gains them: skipping pages the device holds (/s), page writes in
-       flight (/w). */
+    int32_t attempts;   /* most attempts, 1 or more; 0 (default): Orvane's 100 (without end in blind
+                           mode), with the pause after the last failed one too */
+    int32_t pause_ms;   /* pause after a failed attempt, 0 or more; default 5000 */
+    int32_t retries;    /* a failed exchange sent again in place up to this many times, 0 to 10
+                           (/r); 0 (default): the attempt fails at once, as it always has */
+    int32_t skip_equal; /* 1: compare first and write only the pages the device does not hold
+                           (/s); 0 (default): write every page */
+    int32_t pages_in_flight; /* page writes sent ahead of their replies over TCP, 1 to 16 (/w);
+                                0 (default): 1. Serial lines and blind mode send one at a time */
 } qel_download_options;
 
 /* How a download ended, as Orvane would report it. No padding inside, for every language's

@@ -40,7 +40,8 @@ def run(arguments, stream):
         with _device(options) as device:
             result = device.download(
                 options.file, verify=options.verify, mode=options.mode, attempts=options.attempts,
-                pause=options.pause, on_event=lambda event: output(event) or not stop)
+                pause=options.pause, retries=options.retries, skip_equal=options.skip,
+                window=options.window, on_event=lambda event: output(event) or not stop)
     except QelError as error:
         return _refused(output, str(error), error.code)
     finally:

@@ -64,6 +64,8 @@ class DownloadOptions(Structure):
         ("attempts", c_int32),
         ("pause_ms", c_int32),
         ("retries", c_int32),
+        ("skip_equal", c_int32),
+        ("pages_in_flight", c_int32),
     ]
 
 

@@ -8,6 +8,7 @@ from .download import RUN_MODE_LETTERS, RUN_MODES, VERIFY_METHODS
 
 USAGE = """usage: python -m qel /c=tcp|com /i=<address> /p=<port> [/d=<device>] /f=<file>
                      [/v=crc|full] [/m=a|p|v|r|b] [/a=<attempts>] [/t=<seconds>]
+                     [/r=<retries>] [/s] [/w=<pages>]
        python -m qel --version | --help
 Downloads an Intel HEX file into a device as Orvane does, with one JSON object a line on
 standard output (start, attempt, open, phase, progress, warning, error and last the result) and
@@ -21,7 +22,10 @@ Orvane's exit status: 0 done, 1 bad options or file, 2 device not reached or exc
   /v= --verify    crc (default) or full: every page read back too
   /m= --mode      a all steps (default), p write only, v verify only, r reset only, b blind
   /a= --attempts  most attempts 1..100 (default 100, without end in blind mode)
-  /t= --pause     seconds between attempts 0..60 (default 5)"""
+  /t= --pause     seconds between attempts 0..60 (default 5)
+  /r= --retries   a request sent again in place when its reply is lost, 0..10 (default 0)
+  /s  --skip      write only the pages the device does not hold (CRC16 compare)
+  /w= --window    page writes in flight over TCP 1..16 (default 1)"""
 
 _LONG_NAMES = {
     "c": "channel",
@@ -33,6 +37,8 @@ _LONG_NAMES = {
     "m": "mode",
     "a": "attempts",
     "t": "pause",
+    "r": "retries",
+    "w": "window",
 }
 
 
@@ -51,6 +57,9 @@ class Options:
     mode: str
     attempts: object  # None: Orvane's default
     pause: float
+    retries: int = 0
+    skip: bool = False
+    window: int = 1
 
 
 def _pairs(arguments):
@@ -61,7 +70,9 @@ def _pairs(arguments):
             yield waiting, argument
             waiting = None
             continue
-        if argument.startswith("/") and len(argument) > 2 and argument[2] == "=":
+        if argument.lower() in ("/s", "--skip"):
+            yield "skip", ""
+        elif argument.startswith("/") and len(argument) > 2 and argument[2] == "=":
             letter = argument[1].lower()
             if letter not in _LONG_NAMES:
                 raise OptionError("unknown option %s" % argument)
@@ -125,4 +136,7 @@ def parse(arguments):
         mode=mode,
         attempts=_number(given, "attempts", 1, 100) if "attempts" in given else None,
         pause=_number(given, "pause", 0, 60, float) if "pause" in given else 5.0,
+        retries=_number(given, "retries", 0, 10) if "retries" in given else 0,
+        skip="skip" in given,
+        window=_number(given, "window", 1, 16) if "window" in given else 1,
     )

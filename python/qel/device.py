@@ -113,14 +113,18 @@ class Device:
         _check(library().qel_reset(self._handle))
 
     def download(self, path, verify="crc", mode="all", attempts=None, pause=5.0, retries=0,
-                 on_event=None):
+                 skip_equal=False, window=1, on_event=None):
         """Downloads an Intel HEX file as Orvane does and returns a qel.DownloadResult; a failed
         download is a result (ok False), not an exception. verify: "crc" or "full"; mode: "all",
         "write", "verify", "reset" or "blind" (or Orvane's letters a, p, v, r, b); attempts: the
         most attempts (None: Orvane's 100, without end in blind mode); pause: seconds after a
-        failed attempt; retries: a failed exchange sent again in place (0..10). on_event(event) receives every qel.Event; returning False cancels the
-        download, and so does an exception, which is raised again once the download has ended."""
-        return _download.run(self._handle, path, verify, mode, attempts, pause, retries, on_event)
+        failed attempt; retries: a failed exchange sent again in place (0..10), as
+        Orvane's /r; skip_equal: write only the pages the device does not hold (/s); window: page
+        writes in flight over TCP (1..16, /w). on_event(event) receives every qel.Event;
+        returning False cancels the download, and so does an exception, which is raised again
+        once the download has ended."""
+        return _download.run(self._handle, path, verify, mode, attempts, pause, retries,
+                             skip_equal, window, on_event)
 
     def cancel(self):
         """Asks the download that runs on this device to stop (from on_event or another thread)."""

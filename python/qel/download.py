@@ -91,7 +91,7 @@ def _option(table, value):
     return table[value.lower()]
 
 
-def _options(verify, mode, attempts, pause, retries):
+def _options(verify, mode, attempts, pause, retries, skip_equal, window):
     options = DownloadOptions()
     check(library().qel_download_options_init(ctypes.byref(options), ctypes.sizeof(options)))
     options.verify = _option(VERIFY_METHODS, verify)
@@ -102,6 +102,8 @@ def _options(verify, mode, attempts, pause, retries):
         raise QelError(ERR_ARGUMENT)
     options.pause_ms = round(pause * 1000)
     options.retries = in_range(retries, 0, 10)
+    options.skip_equal = 1 if skip_equal else 0
+    options.pages_in_flight = in_range(window, 1, 16)
     return options
 
 
@@ -124,9 +126,9 @@ def _forwarder(handle, on_event, raised):
     return EventCallback(forward)
 
 
-def run(handle, path, verify, mode, attempts, pause, retries, on_event):
+def run(handle, path, verify, mode, attempts, pause, retries, skip_equal, window, on_event):
     native = library()
-    options = _options(verify, mode, attempts, pause, retries)
+    options = _options(verify, mode, attempts, pause, retries, skip_equal, window)
     raised = []
     callback = _forwarder(handle, on_event, raised) if on_event else EventCallback()
     record = _ResultRecord()

@@ -8,6 +8,11 @@ _PROGRESS_STEP = 0.01  # at most a line each percent of a phase ...
 _PROGRESS_SECONDS = 0.25  # ... or each quarter of a second
 
 
+def _coded(code, meaning):
+    """The code, and its meaning when it is not 0, as Orvane's /json writes them."""
+    return {"code": code, "meaning": meaning} if code else {"code": code}
+
+
 def _discard(stream):
     try:
         os.dup2(os.open(os.devnull, os.O_WRONLY), stream.fileno())
@@ -44,8 +49,8 @@ class JsonLines:
             handler(event)
 
     def _on_start(self, event):
-        self.write("start", version=self._version, file=str(self._path), first=event.address,
-                   end=event.end_address, pages=event.pages_total)
+        self.write("start", program="qel", version=self._version, file=str(self._path),
+                   first=event.address, end=event.end_address, pages=event.pages_total)
 
     def _on_attempt(self, event):
         # The download's attempts; the upgrade's own count within one is left out.
@@ -53,8 +58,8 @@ class JsonLines:
             self.write("attempt", attempt=event.attempt)
 
     def _on_open(self, event):
-        self.write("open", attempt=event.attempt, ok=event.code == 0, code=event.code,
-                   meaning=event.meaning)
+        self.write("open", attempt=event.attempt, ok=event.code == 0, **_coded(event.code,
+                                                                               event.meaning))
 
     def _on_warning(self, event):
         self._failure_line("warning", event)
@@ -63,14 +68,15 @@ class JsonLines:
         self._failure_line("error", event)
 
     def _failure_line(self, name, event):
-        self.write(name, phase=event.phase, code=event.code, meaning=event.meaning,
-                   text=event.text.strip())
+        phase = {"phase": event.phase} if event.phase != "none" else {}
+        self.write(name, **phase, **_coded(event.code, event.meaning),
+                   message=event.text.strip().removeprefix("ERROR: ").removeprefix("WARNING: "))
 
     def _on_progress(self, event):
         if event.phase != self._phase:
             # The phase line stands for the phase's first progress.
             self._phase = event.phase
-            self.write("phase", phase=event.phase, pages_total=event.pages_total)
+            self.write("phase", phase=event.phase, pages=event.pages_total)
             self._shown = (event.phase, 0.0, time.monotonic())
             return
         fraction = event.pages_done / event.pages_total if event.pages_total else 1.0
@@ -81,9 +87,9 @@ class JsonLines:
                 and now - at < _PROGRESS_SECONDS:
             return
         self._shown = (event.phase, fraction, now)
-        self.write("progress", phase=event.phase, pages_done=event.pages_done,
-                   pages_total=event.pages_total, percent=round(100 * fraction, 1),
-                   line_bytes=event.line_bytes, elapsed_ms=event.elapsed_ms)
+        self.write("progress", phase=event.phase, done=event.pages_done,
+                   total=event.pages_total, percent=int(100 * fraction),
+                   bytes=event.line_bytes, seconds=round(event.elapsed_ms / 1000, 3))
 
     def result(self, result):
         self.write("result", ok=result.ok, code=result.code, meaning=result.meaning,

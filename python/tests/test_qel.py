@@ -163,12 +163,13 @@ def test_module_goes_on_when_nobody_reads(simulator):
     "simulator_options, arguments, status, failure",
     [
         ((), ["/M=a", "/t=0"], 0, "none"),
+        ((), ["/s", "/w=4", "--retries=2", "/t=0"], 0, "none"),
         (("--lie-crc",), ["--verify=crc"], 3, "wrong_image"),
         (None, ["/a=1", "/t=0"], 2, "unreachable"),
         ((), ["/v=sha"], 1, "options"),
         ((), ["--attempts"], 1, "options"),
     ],
-    ids=["done", "wrong image", "closed port", "bad verify", "no value"],
+    ids=["done", "skip window retries", "wrong image", "closed port", "bad verify", "no value"],
 )
 def test_module_json_lines(simulator_options, arguments, status, failure):
     with Simulator(SIM, "--tcp", 0, *(simulator_options or ())) as simulator:
