@@ -53,13 +53,18 @@ std::string TakeBlock(ServiceRequest& request, const std::string& text, std::siz
     return {};
 }
 
-std::string TakeAddress(ServiceRequest& request, const std::string& text) {
-    const auto address = ParseNumber(text);
-    if (!address) {
-        return "Address [" + text + "] is not a number.";
+// A number operand into its field; the refusal names the operand.
+std::string TakeNumber(std::uint32_t& field, const char* name, const std::string& text) {
+    const auto number = ParseNumber(text);
+    if (!number) {
+        return std::string(name) + " [" + text + "] is not a number.";
     }
-    request.address = *address;
+    field = *number;
     return {};
+}
+
+std::string TakeAddress(ServiceRequest& request, const std::string& text) {
+    return TakeNumber(request.address, "Address", text);
 }
 
 // A size of 1 to kMaxRangeBytes whose range stays inside the 32-bit address space.
@@ -74,12 +79,8 @@ std::string CheckRange(const ServiceRequest& request) {
 }
 
 std::string TakeSize(ServiceRequest& request, const std::string& text) {
-    const auto size = ParseNumber(text);
-    if (!size) {
-        return "Size [" + text + "] is not a number.";
-    }
-    request.size = *size;
-    return CheckRange(request);
+    std::string refusal = TakeNumber(request.size, "Size", text);
+    return refusal.empty() ? CheckRange(request) : refusal;
 }
 
 // At most maxBytes of the file, which is all the command can use; moreBeyond tells whether the

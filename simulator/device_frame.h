@@ -17,17 +17,15 @@ inline constexpr std::uint8_t kReplyFlag = 0x80;
 inline constexpr std::size_t kSmallestFrame = 6;
 
 // The commands the device knows; a reply carries the command plus kReplyFlag.
-enum Command : std::uint8_t {
-    kCmdReadConfiguration = 0x02,
-    kCmdWriteConfiguration = 0x03,
-    kCmdReadRawData = 0x05,
-    kCmdReadSystemTime = 0x06,
-    kCmdWriteSystemTime = 0x08,
-    kCmdReset = 0x0A,
-    kCmdWritePage = 0x18,
-    kCmdReadPage = 0x1A,
-    kCmdMemoryCrc16 = 0x1C,
-};
+inline constexpr std::uint8_t kCmdReadConfiguration = 0x02;
+inline constexpr std::uint8_t kCmdWriteConfiguration = 0x03;
+inline constexpr std::uint8_t kCmdReadRawData = 0x05;
+inline constexpr std::uint8_t kCmdReadSystemTime = 0x06;
+inline constexpr std::uint8_t kCmdWriteSystemTime = 0x08;
+inline constexpr std::uint8_t kCmdReset = 0x0A;
+inline constexpr std::uint8_t kCmdWritePage = 0x18;
+inline constexpr std::uint8_t kCmdReadPage = 0x1A;
+inline constexpr std::uint8_t kCmdMemoryCrc16 = 0x1C;
 
 struct RequestFrame {
     std::uint8_t command = 0;

@@ -25,12 +25,7 @@ SerialChannel::SerialChannel(const SerialChannel& other)
       m_eventSink(other.m_eventSink),
       m_readTimeoutMs(other.m_readTimeoutMs) {}
 
-SerialChannel::SerialChannel(SerialChannel&& other)
-    : ICommChannel(other),
-      ILineTiming(other),
-      m_comms(other.m_comms),
-      m_eventSink(other.m_eventSink),
-      m_readTimeoutMs(other.m_readTimeoutMs) {}
+SerialChannel::SerialChannel(SerialChannel&& other) : SerialChannel(other) {}
 
 SerialChannel& SerialChannel::operator=(const SerialChannel& other) {
     m_comms = other.m_comms;
@@ -40,10 +35,7 @@ SerialChannel& SerialChannel::operator=(const SerialChannel& other) {
 }
 
 SerialChannel& SerialChannel::operator=(SerialChannel&& other) {
-    m_comms = other.m_comms;
-    m_eventSink = other.m_eventSink;
-    m_readTimeoutMs = other.m_readTimeoutMs;
-    return *this;
+    return *this = other;
 }
 
 SerialChannel::~SerialChannel() = default;

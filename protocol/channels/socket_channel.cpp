@@ -48,12 +48,7 @@ SocketChannel::SocketChannel(const SocketChannel& other)
       m_socketLibraryStarted(platform::StartSocketLibrary()),
       m_outputHeld(other.m_outputHeld) {}
 
-SocketChannel::SocketChannel(SocketChannel&& other)
-    : ICommChannel(other),
-      m_params(other.m_params),
-      m_socket(other.m_socket),
-      m_socketLibraryStarted(platform::StartSocketLibrary()),
-      m_outputHeld(other.m_outputHeld) {}
+SocketChannel::SocketChannel(SocketChannel&& other) : SocketChannel(other) {}
 
 SocketChannel& SocketChannel::operator=(const SocketChannel& other) {
     m_params = other.m_params;
@@ -63,10 +58,7 @@ SocketChannel& SocketChannel::operator=(const SocketChannel& other) {
 }
 
 SocketChannel& SocketChannel::operator=(SocketChannel&& other) {
-    m_params = other.m_params;
-    m_socket = other.m_socket;
-    m_outputHeld = other.m_outputHeld;
-    return *this;
+    return *this = other;
 }
 
 // Copies share the socket, so only Close releases it: closing here could close a descriptor
