@@ -3,6 +3,7 @@
 #include "channel_options.h"
 #include "orvane_print.h"
 #include "output_mode.h"
+#include "station_options.h"
 #include "text_case.h"
 
 namespace orvane {
@@ -12,6 +13,7 @@ constexpr cli::OptionSpec kOptions[] = {
     cli::kChannelOption, cli::kAddressOption, cli::kPortOption,  kFileOption,     kVerifyOption,
     kModeOption,         cli::kDeviceOption,  kListPortsOption,  kRetriesOption,  kSkipEqualOption,
     kWindowOption,       cli::kJsonOption,    cli::kQuietOption, kAttemptsOption, kPauseOption,
+    kThreadsOption,      kLogOption,
 };
 
 }  // namespace

@@ -17,13 +17,6 @@ constexpr int kMostAttempts = 100;
 constexpr int kLongestPauseSeconds = 60;
 constexpr unsigned long kMillisecondsPerSecond = 1000;
 
-// One event for both lines, so that a script reading the errors gets the hint with its error.
-void PrintRefusal(const cli::OptionRefusal& refusal, qel::EventSink& sink) {
-    Print(
-        sink, QEL_EVENT_ERROR, "\nERROR: %s%s", refusal.message.c_str(),
-        refusal.pointsToUsage ? "\nRun software without parameters to see usage information." : "");
-}
-
 // /r=, /a= and /t=, when given; the refusal of the first that is out of its range.
 std::optional<cli::OptionRefusal> TakeAttemptOptions(const cli::ParsedOptions& options,
                                                      RunSettings& settings) {
@@ -73,6 +66,13 @@ std::optional<cli::OptionRefusal> TakePageSending(const cli::ParsedOptions& opti
 
 }  // namespace
 
+// One event for both lines, so that a script reading the errors gets the hint with its error.
+void PrintRefusal(const cli::OptionRefusal& refusal, qel::EventSink& sink) {
+    Print(
+        sink, QEL_EVENT_ERROR, "\nERROR: %s%s", refusal.message.c_str(),
+        refusal.pointsToUsage ? "\nRun software without parameters to see usage information." : "");
+}
+
 int SelectVerifyMethod(const std::string& text) {
     return cli::EqualsIgnoringCase(text, "full") ? kVerifyMethodFull : kVerifyMethodCrc16;
 }
@@ -109,22 +109,20 @@ std::optional<int> NumberInRange(const std::string& text, int lowest, int highes
     return value >= lowest && value <= highest ? std::optional<int>(value) : std::nullopt;
 }
 
-bool ValidateOptions(const cli::ParsedOptions& options, RunSettings& settings,
-                     qel::EventSink& sink) {
+bool ValidateFilePath(const cli::ParsedOptions& options, qel::EventSink& sink) {
     if (options.Value(kFileOption.name).empty()) {
         PrintRefusal({"File path to HEX file is required.", true}, sink);
         return false;
     }
-    const cli::ChannelValidation channel = cli::ValidateChannel(options);
-    if (channel.refusal) {
-        PrintRefusal(*channel.refusal, sink);
-        return false;
-    }
+    return true;
+}
+
+bool SelectDownload(const cli::ParsedOptions& options, RunSettings& settings,
+                    qel::EventSink& sink) {
     if (const auto refusal = TakeAttemptOptions(options, settings)) {
         PrintRefusal(*refusal, sink);
         return false;
     }
-    settings.channel = channel.settings;
     settings.filePath = options.Value(kFileOption.name);
     settings.verifyMethod = SelectVerifyMethod(options.Value(kVerifyOption.name));
     settings.runMode = SelectRunMode(options.Value(kModeOption.name));
@@ -136,6 +134,20 @@ bool ValidateOptions(const cli::ParsedOptions& options, RunSettings& settings,
         Print(sink, QEL_EVENT_INFO, "\n*** Run BLIND MODE ***");
     }
     return true;
+}
+
+bool ValidateOptions(const cli::ParsedOptions& options, RunSettings& settings,
+                     qel::EventSink& sink) {
+    if (!ValidateFilePath(options, sink)) {
+        return false;
+    }
+    const cli::ChannelValidation channel = cli::ValidateChannel(options);
+    if (channel.refusal) {
+        PrintRefusal(*channel.refusal, sink);
+        return false;
+    }
+    settings.channel = channel.settings;
+    return SelectDownload(options, settings, sink);
 }
 
 }  // namespace orvane

@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <string>
 
+#include "aligned_rows.h"
 #include "orvane_print.h"
 
 namespace orvane {
 namespace {
-
-constexpr std::size_t kColumnGap = 2;
 
 std::string UsbIds(const SerialPortInfo& port) {
     if (port.vendorId.empty() && port.productId.empty()) {
@@ -33,8 +32,6 @@ constexpr Column kColumns[] = {
     {"hardware id", [](const SerialPortInfo& port) { return port.hardwareId; }},
 };
 
-using Row = std::vector<std::string>;
-
 // The heading row and a row a port, with only the columns that some port fills; the device
 // column always stands.
 std::vector<Row> TableOf(const std::vector<SerialPortInfo>& ports) {
@@ -53,24 +50,6 @@ std::vector<Row> TableOf(const std::vector<SerialPortInfo>& ports) {
         }
     }
     return rows;
-}
-
-void PrintAligned(const std::vector<Row>& rows, qel::EventSink& sink) {
-    std::vector<std::size_t> widths(rows[0].size(), 0);
-    for (const Row& row : rows) {
-        for (std::size_t i = 0; i < row.size(); ++i) {
-            widths[i] = std::max(widths[i], row[i].size());
-        }
-    }
-    for (const Row& row : rows) {
-        std::string line;
-        for (std::size_t i = 0; i < row.size(); ++i) {
-            line += row[i];
-            line.append(widths[i] + kColumnGap - row[i].size(), ' ');
-        }
-        line.erase(line.find_last_not_of(' ') + 1);
-        Print(sink, QEL_EVENT_INFO, "\n%s", line.c_str());
-    }
 }
 
 }  // namespace

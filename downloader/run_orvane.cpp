@@ -7,6 +7,8 @@
 #include "output_sinks.h"
 #include "platform.h"
 #include "port_list.h"
+#include "station_options.h"
+#include "station_run.h"
 #include "usage_text.h"
 
 namespace orvane {
@@ -70,6 +72,13 @@ int RunOrvane(int argc, const char* const* argv, const DownloadServices& service
         return Answer(output, &ports);
     }
     RunSettings settings;
+    if (IsStationRun(options)) {
+        StationSettings station;
+        if (!ValidateStation(options, settings, station, sink)) {
+            return ReportEnding(sink, QEL_FAILURE_OPTIONS);
+        }
+        return RunStation(settings, station, services, sink);
+    }
     if (!ValidateOptions(options, settings, sink)) {
         return ReportEnding(sink, QEL_FAILURE_OPTIONS);
     }

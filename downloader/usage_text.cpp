@@ -19,6 +19,9 @@ constexpr const char* kUsagePieces[] = {
     "/dev/ttyUSB0)",
     "\n/l                   - list the serial ports and exit",
     "\n/r=<0..10>           - send a request again when its reply is lost, 0 to 10 times",
+    "\n/j=<threads>         - station: /i= or /d= once per device, <threads> at once "
+    "(1..64, default 16)",
+    "\n/log=<folder>        - station: each device's output to a file of its own in <folder>",
     "\n/s                   - skip pages the device holds (CRC16 compare: a change may pass "
     "unseen, about 1 in 65536; /v=full finds it)",
     "\n/w=<1..16>           - page writes in flight over TCP (default 1)",

@@ -8,6 +8,7 @@
 #include "option_parser.h"
 #include "option_validation.h"
 #include "run_capture.h"
+#include "station_options.h"
 
 namespace orvane_test {
 namespace {
@@ -28,6 +29,10 @@ std::vector<std::string> ValidWith(const std::string& option) {
 }
 const std::string kBadWindow =
     "\nERROR: Pages in flight /w=N must be a number from 1 to 16." + refusals::kSeeUsage;
+const std::string kMixed =
+    "\nERROR: Devices of one run must be all TCP (/c=tcp with /i=) or all serial (/c=com with "
+    "/d=).";
+const std::string kThreads = "\nERROR: Thread count is incorrect. It must be in range [1..64].";
 
 // Orvane's own checks; the channel options are checked alike in both programs (tests/cli).
 struct RefusedCase {
@@ -52,37 +57,149 @@ TEST_P(RefusedOptions, PrintsItsMessagesAndExitsOne) {
 
 INSTANTIATE_TEST_SUITE_P(
     Validation, RefusedOptions,
-    testing::Values(RefusedCase{"NoFile", {"/c=com", "/p=1"}, kNoFile},
-                    RefusedCase{"EmptyFile", {"/c=com", "/p=1", "/f="}, kNoFile},
-                    RefusedCase{"FileBeforePortAndChannel", {"/c=xyz"}, kNoFile},
-                    RefusedCase{"UnknownParameterWarnsInUpperCase",
-                                {"/x=abc", "/c=com", "/p=1"},
-                                "\nWARNING: Unknown parameter [/X=ABC]. Ignore it." + kNoFile},
-                    RefusedCase{"ShortArgumentIsUnknown",
-                                {"/f", "/c=com", "/p=1"},
-                                "\nWARNING: Unknown parameter [/F]. Ignore it." + kNoFile},
-                    RefusedCase{"RetriesAboveTen", ValidWith("/r=11"), kBadRetries},
-                    RefusedCase{"RetriesNotANumber", ValidWith("/R=x"), kBadRetries},
-                    RefusedCase{"RetriesNegative", ValidWith("/r=-1"), kBadRetries},
-                    RefusedCase{"RetriesEmpty", ValidWith("/r="), kBadRetries},
-                    RefusedCase{"NoAttempts", ValidWith("/a=0"), kBadAttempts},
-                    RefusedCase{"AttemptsAboveHundred", ValidWith("/A=101"), kBadAttempts},
-                    RefusedCase{"AttemptsEmpty", ValidWith("/a="), kBadAttempts},
-                    RefusedCase{"AttemptsWithText", ValidWith("/a=3x"), kBadAttempts},
-                    RefusedCase{"AttemptsSigned", ValidWith("/a=+3"), kBadAttempts},
-                    RefusedCase{"PauseAboveSixty", ValidWith("/t=61"), kBadPause},
-                    RefusedCase{"PauseNegative", ValidWith("/T=-1"), kBadPause},
-                    RefusedCase{"PauseFraction", ValidWith("/t=0.5"), kBadPause},
-                    RefusedCase{"PauseHuge", ValidWith("/t=99999999999"), kBadPause},
-                    RefusedCase{"NoPagesInFlight", OverTcpWith("/w=0"), kBadWindow},
-                    RefusedCase{"TooManyPagesInFlight", OverTcpWith("/w=17"), kBadWindow},
-                    RefusedCase{"PagesInFlightNotANumber", OverTcpWith("/w=8x"), kBadWindow},
-                    RefusedCase{"PagesInFlightEmpty", OverTcpWith("/w="), kBadWindow},
-                    RefusedCase{"PagesInFlightOverASerialLine",
-                                {"/c=com", "/p=1", "/f=a.hex", "/w=2"},
-                                "\nERROR: /w=N above 1 needs /c=tcp: a serial device reads one "
-                                "request at a time."}),
+    testing::Values(
+        RefusedCase{"NoFile", {"/c=com", "/p=1"}, kNoFile},
+        RefusedCase{"EmptyFile", {"/c=com", "/p=1", "/f="}, kNoFile},
+        RefusedCase{"FileBeforePortAndChannel", {"/c=xyz"}, kNoFile},
+        RefusedCase{"UnknownParameterWarnsInUpperCase",
+                    {"/x=abc", "/c=com", "/p=1"},
+                    "\nWARNING: Unknown parameter [/X=ABC]. Ignore it." + kNoFile},
+        RefusedCase{"ShortArgumentIsUnknown",
+                    {"/f", "/c=com", "/p=1"},
+                    "\nWARNING: Unknown parameter [/F]. Ignore it." + kNoFile},
+        RefusedCase{"RetriesAboveTen", ValidWith("/r=11"), kBadRetries},
+        RefusedCase{"RetriesNotANumber", ValidWith("/R=x"), kBadRetries},
+        RefusedCase{"RetriesNegative", ValidWith("/r=-1"), kBadRetries},
+        RefusedCase{"RetriesEmpty", ValidWith("/r="), kBadRetries},
+        RefusedCase{"NoAttempts", ValidWith("/a=0"), kBadAttempts},
+        RefusedCase{"AttemptsAboveHundred", ValidWith("/A=101"), kBadAttempts},
+        RefusedCase{"AttemptsEmpty", ValidWith("/a="), kBadAttempts},
+        RefusedCase{"AttemptsWithText", ValidWith("/a=3x"), kBadAttempts},
+        RefusedCase{"AttemptsSigned", ValidWith("/a=+3"), kBadAttempts},
+        RefusedCase{"PauseAboveSixty", ValidWith("/t=61"), kBadPause},
+        RefusedCase{"PauseNegative", ValidWith("/T=-1"), kBadPause},
+        RefusedCase{"PauseFraction", ValidWith("/t=0.5"), kBadPause},
+        RefusedCase{"PauseHuge", ValidWith("/t=99999999999"), kBadPause},
+        RefusedCase{"NoPagesInFlight", OverTcpWith("/w=0"), kBadWindow},
+        RefusedCase{"TooManyPagesInFlight", OverTcpWith("/w=17"), kBadWindow},
+        RefusedCase{"PagesInFlightNotANumber", OverTcpWith("/w=8x"), kBadWindow},
+        RefusedCase{"PagesInFlightEmpty", OverTcpWith("/w="), kBadWindow},
+        RefusedCase{"PagesInFlightOverASerialLine",
+                    {"/c=com", "/p=1", "/f=a.hex", "/w=2"},
+                    "\nERROR: /w=N above 1 needs /c=tcp: a serial device reads one "
+                    "request at a time."},
+        // Station runs: several /i= or /d=, /j=, /log=.
+        RefusedCase{"StationWithoutFile", {"/c=tcp", "/i=10.0.0.1:5", "/j=2"}, kNoFile},
+        RefusedCase{"StationUnknownChannel",
+                    {"/c=xyz", "/p=1", "/f=a.hex", "/log=out"},
+                    "\nERROR: " + refusals::kUnknownChannel + refusals::kSeeUsage},
+        RefusedCase{"TcpAndSerialDevices",
+                    {"/c=tcp", "/p=1", "/f=a.hex", "/i=10.0.0.1", "/i=10.0.0.2", "/d=/dev/ttyS0"},
+                    kMixed},
+        RefusedCase{"SerialAndTcpDevices",
+                    {"/c=com", "/p=1", "/f=a.hex", "/d=/dev/a", "/d=/dev/b", "/i=10.0.0.1"},
+                    kMixed},
+        RefusedCase{"SameTcpDeviceTwice",
+                    {"/c=tcp", "/p=262", "/f=a.hex", "/i=10.0.0.1", "/i=10.0.0.1:0262"},
+                    "\nERROR: Device [10.0.0.1:262] is given more than once."},
+        RefusedCase{"SameSerialDeviceTwice",
+                    {"/c=com", "/p=1", "/f=a.hex", "/d=/dev/a", "/d=/dev/a"},
+                    "\nERROR: Device [/dev/a] is given more than once."},
+        RefusedCase{"BadDeviceAddress",
+                    {"/c=tcp", "/f=a.hex", "/i=10.0.0.1:5", "/i=10.0.0.300:5"},
+                    "\nERROR: Device [10.0.0.300:5]: " + refusals::kBadAddress},
+        RefusedCase{"DeviceWithoutPort",
+                    {"/c=tcp", "/f=a.hex", "/i=10.0.0.1:5", "/i=10.0.0.2"},
+                    "\nERROR: Device [10.0.0.2]: " + refusals::kPortNotSet},
+        RefusedCase{"DevicePortOutOfRange",
+                    {"/c=tcp", "/f=a.hex", "/i=10.0.0.1:5", "/i=10.0.0.2:65536"},
+                    "\nERROR: Device [10.0.0.2:65536]: " + refusals::kTcpRange},
+        RefusedCase{"NoThreads", {"/c=com", "/p=1", "/f=a.hex", "/j=0"}, kThreads},
+        RefusedCase{"TooManyThreads", {"/c=com", "/p=1", "/f=a.hex", "/j=65"}, kThreads},
+        RefusedCase{"ThreadsNotANumber", {"/c=com", "/p=1", "/f=a.hex", "/j=4x"}, kThreads},
+        RefusedCase{"EmptyLogFolder",
+                    {"/c=com", "/p=1", "/f=a.hex", "/log="},
+                    "\nERROR: Log folder was not set."},
+        RefusedCase{
+            "StationPagesInFlightOverSerial",
+            {"/c=com", "/p=1", "/f=a.hex", "/d=/dev/a", "/d=/dev/b", "/w=2"},
+            "\nERROR: /w=N above 1 needs /c=tcp: a serial device reads one request at a time."},
+        RefusedCase{"StationAttemptsOutOfRange",
+                    {"/c=tcp", "/p=1", "/f=a.hex", "/i=10.0.0.1", "/i=10.0.0.2", "/a=0"},
+                    kBadAttempts}),
     CaseName());
+
+struct StationCase {
+    const char* name;
+    std::vector<std::string> arguments;
+    std::vector<std::string> devices;  // their names, in the order given
+    int threads;
+    std::string logFolder;
+};
+
+class StationOptions : public testing::TestWithParam<StationCase> {};
+
+TEST_P(StationOptions, NameEveryDeviceOnce) {
+    const auto options = orvane::ParseOptions(GetParam().arguments);
+    ASSERT_TRUE(orvane::IsStationRun(options));
+    orvane::RunSettings settings;
+    orvane::StationSettings station;
+    ASSERT_TRUE(orvane::ValidateStation(options, settings, station));
+    std::vector<std::string> names;
+    for (const auto& device : station.devices) {
+        names.push_back(device.name);
+    }
+    EXPECT_EQ(names, GetParam().devices);
+    EXPECT_EQ(station.threads, GetParam().threads);
+    EXPECT_EQ(station.logFolder, GetParam().logFolder);
+    EXPECT_EQ(settings.filePath, "a.hex");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Devices, StationOptions,
+    testing::Values(StationCase{"TcpPortFallsBackToP",
+                                {"/c=tcp", "/p=262", "/f=a.hex", "/i=10.0.0.1", "/i=10.0.0.2:300"},
+                                {"10.0.0.1:262", "10.0.0.2:300"},
+                                16,
+                                ""},
+                    StationCase{"TcpWithoutP",
+                                {"/C=TCP", "/F=a.hex", "/I=10.0.0.1:1", "/J=64"},
+                                {"10.0.0.1:1"},
+                                64,
+                                ""},
+                    StationCase{
+                        "SerialPaths",
+                        {"/c=com", "/p=1", "/f=a.hex", "/d=/dev/ttyUSB0", "/d=/dev/ttyUSB1"},
+                        {"/dev/ttyUSB0", "/dev/ttyUSB1"},
+                        16,
+                        ""},
+                    StationCase{"OneSerialPortWithLog",
+                                {"/c=com", "/p=3", "/f=a.hex", "/log=Out Dir", "/j=1"},
+                                {"COM3"},
+                                1,
+                                "Out Dir"}),
+    CaseName());
+
+TEST(StationOptions, EveryDeviceGetsTheSettingsOfOneDevice) {
+    orvane::RunSettings settings;
+    orvane::StationSettings station;
+    ASSERT_TRUE(orvane::ValidateStation(
+        orvane::ParseOptions({"/c=tcp", "/p=1", "/f=a.hex", "/i=10.0.0.1", "/i=10.0.0.2", "/r=2",
+                              "/a=3", "/t=4", "/s", "/w=8", "/v=full", "/m=p"}),
+        settings, station));
+    EXPECT_EQ(settings.exchangeRetries, 2);
+    EXPECT_EQ(settings.maxAttempts, 3);
+    EXPECT_EQ(settings.pauseMs, 4000UL);
+    EXPECT_TRUE(settings.skipEqualPages);
+    EXPECT_EQ(settings.pagesInFlight, 8);
+    EXPECT_EQ(settings.verifyMethod, orvane::kVerifyMethodFull);
+    EXPECT_EQ(settings.runMode, orvane::kRunModeWriteOnly);
+}
+
+TEST(StationOptions, OneDeviceWithoutStationOptionsIsNoStation) {
+    EXPECT_FALSE(orvane::IsStationRun(orvane::ParseOptions({"/c=tcp", "/i=10.0.0.1", "/p=1"})));
+    EXPECT_FALSE(orvane::IsStationRun(orvane::ParseOptions({"/c=com", "/d=/dev/a", "/p=1"})));
+}
 
 // Validates options that pass and returns the settings handed to the download.
 orvane::RunSettings Accepted(const std::vector<std::string>& arguments,

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -40,21 +41,23 @@ inline ProgramRun RunProgram(const std::string& path, const std::vector<std::str
 
 class EndToEnd : public ::testing::Test {
   protected:
-    void TearDown() override { m_simulator.reset(); }
+    void TearDown() override { m_simulators.clear(); }
 
-    // Starts qel-sim with a dump file and the given extra options; returns the port, or the pty
-    // path, from its first line.
-    std::string StartSimulator(const std::vector<std::string>& options, bool pty = false) {
+    // Starts qel-sim number index (the one most tests need is 0) with a dump file of its own and
+    // the given extra options; returns the port, or the pty path, from its first line.
+    std::string StartSimulator(const std::vector<std::string>& options, bool pty = false,
+                               int index = 0) {
         std::vector<std::string> arguments = options;
         if (pty) {
             arguments.push_back("--pty");
         } else {
             arguments.insert(arguments.end(), {"--tcp", "0"});
         }
-        arguments.insert(arguments.end(), {"--dump", DumpPath(), "--log", m_dir.Path("sim.log")});
-        m_simulator = std::make_unique<ChildProcess>(QEL_SIM_PATH, arguments);
-        EXPECT_TRUE(m_simulator->Started());
-        const auto where = ReadSimulatorReadiness(*m_simulator, 10s);
+        arguments.insert(arguments.end(), {"--dump", DumpPath(index), "--log", LogPath(index)});
+        auto& simulator = m_simulators[index];
+        simulator = std::make_unique<ChildProcess>(QEL_SIM_PATH, arguments);
+        EXPECT_TRUE(simulator->Started());
+        const auto where = ReadSimulatorReadiness(*simulator, 10s);
         EXPECT_TRUE(where.has_value()) << "qel-sim printed no readiness line";
         return where.value_or("");
     }
@@ -73,14 +76,15 @@ class EndToEnd : public ::testing::Test {
     }
 
     // Ends the simulator (which writes its dump) and returns its memory.
-    std::vector<std::uint8_t> StopSimulatorAndReadMemory() {
-        if (m_simulator) {
-            EXPECT_TRUE(m_simulator->Stop(10s).has_value());
+    std::vector<std::uint8_t> StopSimulatorAndReadMemory(int index = 0) {
+        const auto simulator = m_simulators.find(index);
+        if (simulator != m_simulators.end()) {
+            EXPECT_TRUE(simulator->second->Stop(10s).has_value());
         }
-        return ReadFileBytes(DumpPath());
+        return ReadFileBytes(DumpPath(index));
     }
 
-    std::string SimulatorLog() const { return ReadFileText(m_dir.Path("sim.log")); }
+    std::string SimulatorLog(int index = 0) const { return ReadFileText(LogPath(index)); }
 
     static std::vector<std::uint8_t> ExpectedApplicationImage(const std::string& hexFile) {
         const auto firmware = expected::ReadHex(hexFile);
@@ -96,10 +100,15 @@ class EndToEnd : public ::testing::Test {
         EXPECT_TRUE(stored == image) << "the device does not hold the application image";
     }
 
-    std::string DumpPath() const { return m_dir.Path("memory.bin"); }
+    std::string DumpPath(int index = 0) const {
+        return m_dir.Path(index == 0 ? "memory.bin" : "memory" + std::to_string(index) + ".bin");
+    }
+    std::string LogPath(int index) const {
+        return m_dir.Path(index == 0 ? "sim.log" : "sim" + std::to_string(index) + ".log");
+    }
 
     TempDir m_dir;
-    std::unique_ptr<ChildProcess> m_simulator;
+    std::map<int, std::unique_ptr<ChildProcess>> m_simulators;
 };
 
 inline std::string Example(const std::string& name) {

@@ -26,7 +26,7 @@ class ScriptRun : public EndToEnd, public ::testing::WithParamInterface<ScriptCa
             StartSimulator(device == Device::kLyingAboutCrc ? std::vector<std::string>{"--lie-crc"}
                                                             : std::vector<std::string>{});
         if (device == Device::kClosedPort) {
-            EXPECT_TRUE(m_simulator->Stop(10s).has_value());
+            EXPECT_TRUE(m_simulators.at(0)->Stop(10s).has_value());
         }
         return port;
     }

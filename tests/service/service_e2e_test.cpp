@@ -48,7 +48,7 @@ TEST_F(EndToEnd, ServiceReadsBackWhatOrvaneWroteAndTheCrc16Matches) {
 TEST_F(EndToEnd, ServiceReportsAClosedPortWithItsResultCode) {
     const std::string port = StartSimulator({});
     ASSERT_FALSE(port.empty());
-    m_simulator->Stop(10s);
+    m_simulators.at(0)->Stop(10s);
     const ProgramRun run =
         RunService({"/c=tcp", "/i=127.0.0.1", "/p=" + port, "/json", "read-config"});
     EXPECT_EQ(run.exitStatus, 2) << run.output;

@@ -1,0 +1,109 @@
+#include "station_run.h"
+
+#include <algorithm>
+#include <atomic>
+#include <system_error>
+#include <thread>
+
+#include "download_link.h"
+#include "station_logs.h"
+#include "station_output.h"
+#include "station_summary.h"
+
+namespace orvane {
+namespace {
+
+// The prefix of a device's lines: its name in brackets, padded to the longest name's width.
+std::vector<std::string> PrefixesOf(const std::vector<StationDevice>& devices) {
+    std::size_t widest = 0;
+    for (const StationDevice& device : devices) {
+        widest = std::max(widest, device.name.size());
+    }
+    std::vector<std::string> prefixes;
+    for (const StationDevice& device : devices) {
+        std::string prefix = "[" + device.name + "]";
+        prefix.append(widest - device.name.size() + 1, ' ');
+        prefixes.push_back(prefix);
+    }
+    return prefixes;
+}
+
+class Station {
+  public:
+    Station(const RunSettings& settings, const StationSettings& station,
+            const DownloadServices& services, const qel::PreparedFirmware& firmware)
+        : m_settings(settings),
+          m_devices(station.devices),
+          m_services(services),
+          m_firmware(firmware),
+          m_prefixes(PrefixesOf(station.devices)),
+          m_outcomes(station.devices.size()) {
+        for (std::size_t i = 0; i < m_devices.size(); ++i) {
+            m_outcomes[i].name = m_devices[i].name;
+        }
+    }
+
+    // Each worker takes the next device that nobody has taken until none is left.
+    std::vector<DeviceOutcome> Run(int threads, std::vector<LogFile> logs) {
+        m_logs = std::move(logs);
+        m_logs.resize(m_devices.size());
+        const std::size_t workers = std::min<std::size_t>(threads, m_devices.size());
+        {
+            std::vector<std::jthread> pool;
+            try {
+                for (std::size_t i = 0; i < workers; ++i) {
+                    pool.emplace_back([this] { Work(); });
+                }
+            } catch (const std::system_error&) {
+                // Fewer threads than asked for: the ones there are take every device.
+            }
+            if (pool.empty()) {
+                Work();
+            }
+        }
+        return m_outcomes;
+    }
+
+  private:
+    void Work() {
+        for (std::size_t i = m_next++; i < m_devices.size(); i = m_next++) {
+            DeviceSink sink(m_writer, m_prefixes[i], std::move(m_logs[i]));
+            const DeviceLink link(m_devices[i].channel, m_services);
+            m_outcomes[i].result = qel::Download(m_firmware, link.Channel(), m_settings, sink);
+        }
+    }
+
+    const RunSettings& m_settings;
+    const std::vector<StationDevice>& m_devices;
+    const DownloadServices& m_services;
+    const qel::PreparedFirmware& m_firmware;
+    const std::vector<std::string> m_prefixes;
+    std::vector<LogFile> m_logs;
+    std::vector<DeviceOutcome> m_outcomes;
+    StationWriter m_writer;
+    std::atomic<std::size_t> m_next{0};
+};
+
+}  // namespace
+
+int RunStation(const RunSettings& settings, const StationSettings& station,
+               const DownloadServices& services, qel::EventSink& sink) {
+    std::vector<LogFile> logs;
+    if (!station.logFolder.empty() &&
+        !OpenLogFiles(station.logFolder, station.devices, logs, sink)) {
+        return QEL_EXIT_BEFORE_RUN;
+    }
+    qel::PreparedFirmware firmware;
+    PreparationSink preparation(sink, logs);
+    const qel::DownloadResult prepared =
+        qel::PrepareFirmware(settings.filePath, firmware, preparation, services.loadImage);
+    if (!prepared.Ok()) {
+        return prepared.exitStatus;
+    }
+    Station run(settings, station, services, firmware);
+    const std::vector<DeviceOutcome> outcomes = run.Run(station.threads, std::move(logs));
+    PrintSummary(outcomes, sink);
+    return StationExitStatus(outcomes);
+}
+
+}  // namespace orvane
