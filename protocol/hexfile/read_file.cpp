@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -15,7 +16,8 @@ char* AllocateWithNew(std::size_t size) {
     return new (std::nothrow) char[size];
 }
 
-HL_ImageAllocator g_allocateImage = &AllocateWithNew;
+// Replaced by tests while another thread may load: read and swapped whole.
+std::atomic<HL_ImageAllocator> g_allocateImage{&AllocateWithNew};
 
 // The reader keeps its state in module-level values: one load at a time.
 std::mutex g_oneLoadAtATime;
@@ -47,9 +49,7 @@ int CopyRecordToTarget(void* target, unsigned address, unsigned count, const uns
 }  // namespace
 
 HL_ImageAllocator HL_SetImageAllocator(HL_ImageAllocator allocator) {
-    const HL_ImageAllocator previous = g_allocateImage;
-    g_allocateImage = allocator != nullptr ? allocator : &AllocateWithNew;
-    return previous;
+    return g_allocateImage.exchange(allocator != nullptr ? allocator : &AllocateWithNew);
 }
 
 extern "C" int HL_ReadFile(const char* path, char** image, int* first, int* end) {
@@ -64,7 +64,7 @@ int HL_ReadFileWithSink(const char* path, char** image, int* first, int* end,
     }
     const std::lock_guard<std::mutex> oneLoad(g_oneLoadAtATime);
     qel::EventEmitter events(sink);
-    *image = g_allocateImage(kImageSize);
+    *image = g_allocateImage.load()(kImageSize);
     if (*image == nullptr) {
         events.Emit(kLoadError, "\nNot enough memory to load file '%s'", path);
         return qel::kErrHexLoad;
