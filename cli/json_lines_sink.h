@@ -29,6 +29,7 @@ class JsonLinesSink final : public qel::EventSink {
     void OnEvent(const qel_event& event) override;
     // The file of the start object, once the command line has named it.
     void SetFile(std::string file) { m_run.file = std::move(file); }
+    const JsonRunInfo& Run() const { return m_run; }
 
     // An object of the program's own: "event" and "device" first, the caller's fields after.
     JsonObject Begin(std::string_view event) const;

@@ -77,7 +77,11 @@ int RunOrvane(int argc, const char* const* argv, const DownloadServices& service
         if (!ValidateStation(options, settings, station, sink)) {
             return ReportEnding(sink, QEL_FAILURE_OPTIONS);
         }
-        return RunStation(settings, station, services, sink);
+        cli::JsonLinesSink* json = output.Json();
+        if (json != nullptr) {
+            json->SetFile(settings.filePath);
+        }
+        return RunStation(settings, station, services, sink, json);
     }
     if (!ValidateOptions(options, settings, sink)) {
         return ReportEnding(sink, QEL_FAILURE_OPTIONS);

@@ -24,7 +24,10 @@ void StationWriter::WriteLines(const std::string& prefix, const std::vector<std:
 }
 
 DeviceSink::DeviceSink(StationWriter& writer, std::string prefix, LogFile log)
-    : m_writer(writer), m_prefix(std::move(prefix)), m_log(std::move(log)) {}
+    : m_writer(&writer), m_prefix(std::move(prefix)), m_log(std::move(log)) {}
+
+DeviceSink::DeviceSink(const cli::JsonRunInfo& json, const std::string& device, LogFile log)
+    : m_json(std::in_place, cli::StandardOutput(), json, device), m_log(std::move(log)) {}
 
 DeviceSink::~DeviceSink() {
     if (m_log) {
@@ -34,13 +37,16 @@ DeviceSink::~DeviceSink() {
 }
 
 void DeviceSink::OnEvent(const qel_event& event) {
+    if (m_json) {
+        m_json->OnEvent(event);
+    }
     if (event.text == nullptr || event.text[0] == '\0') {
         return;
     }
     WriteToLog(m_log.get(), event);
     const std::vector<std::string> lines = LinesOf(event.text);
-    if (!lines.empty()) {
-        m_writer.WriteLines(m_prefix, lines);
+    if (m_writer != nullptr && !lines.empty()) {
+        m_writer->WriteLines(m_prefix, lines);
     }
 }
 

@@ -5,10 +5,12 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "event_sink.h"
+#include "json_lines_sink.h"
 
 namespace orvane {
 
@@ -25,16 +27,19 @@ struct FileCloser {
 using LogFile = std::unique_ptr<std::FILE, FileCloser>;
 
 // One device's sink: the lines of each event's text (empty ones left out) to the writer under the
-// device's prefix, and the text as it is to the device's log file, when it has one.
+// device's prefix, or under /json the device's JSON Lines, each object with its "device"; and the
+// text as it is to the device's log file, when it has one.
 class DeviceSink final : public qel::EventSink {
   public:
     DeviceSink(StationWriter& writer, std::string prefix, LogFile log);
+    DeviceSink(const cli::JsonRunInfo& json, const std::string& device, LogFile log);
     ~DeviceSink();
     void OnEvent(const qel_event& event) override;
 
   private:
-    StationWriter& m_writer;
+    StationWriter* m_writer = nullptr;
     std::string m_prefix;
+    std::optional<cli::JsonLinesSink> m_json;
     LogFile m_log;
 };
 

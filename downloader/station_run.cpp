@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -31,13 +32,15 @@ std::vector<std::string> PrefixesOf(const std::vector<StationDevice>& devices) {
 class Station {
   public:
     Station(const RunSettings& settings, const StationSettings& station,
-            const DownloadServices& services, const qel::PreparedFirmware& firmware)
+            const DownloadServices& services, const qel::PreparedFirmware& firmware,
+            const cli::JsonLinesSink* json)
         : m_settings(settings),
           m_devices(station.devices),
           m_services(services),
           m_firmware(firmware),
           m_prefixes(PrefixesOf(station.devices)),
-          m_outcomes(station.devices.size()) {
+          m_outcomes(station.devices.size()),
+          m_json(json != nullptr ? std::optional<cli::JsonRunInfo>(json->Run()) : std::nullopt) {
         for (std::size_t i = 0; i < m_devices.size(); ++i) {
             m_outcomes[i].name = m_devices[i].name;
         }
@@ -67,7 +70,9 @@ class Station {
   private:
     void Work() {
         for (std::size_t i = m_next++; i < m_devices.size(); i = m_next++) {
-            DeviceSink sink(m_writer, m_prefixes[i], std::move(m_logs[i]));
+            LogFile log = std::move(m_logs[i]);
+            DeviceSink sink = m_json ? DeviceSink(*m_json, m_devices[i].name, std::move(log))
+                                     : DeviceSink(m_writer, m_prefixes[i], std::move(log));
             const DeviceLink link(m_devices[i].channel, m_services);
             m_outcomes[i].result = qel::Download(m_firmware, link.Channel(), m_settings, sink);
         }
@@ -80,30 +85,51 @@ class Station {
     const std::vector<std::string> m_prefixes;
     std::vector<LogFile> m_logs;
     std::vector<DeviceOutcome> m_outcomes;
+    const std::optional<cli::JsonRunInfo> m_json;
     StationWriter m_writer;
     std::atomic<std::size_t> m_next{0};
 };
 
+// Under /json a run that ends before any device still ends with a result object, as one device's
+// run does.
+int EndBeforeDevices(cli::JsonLinesSink* json, int failure, int code) {
+    qel_event ending = qel::MakeEvent(QEL_EVENT_RESULT);
+    ending.failure = failure;
+    ending.code = code;
+    ending.exit_status = qel_exit_status_of(failure);
+    if (json != nullptr) {
+        json->OnEvent(ending);
+    }
+    return ending.exit_status;
+}
+
 }  // namespace
 
 int RunStation(const RunSettings& settings, const StationSettings& station,
-               const DownloadServices& services, qel::EventSink& sink) {
+               const DownloadServices& services, qel::EventSink& sink, cli::JsonLinesSink* json) {
     std::vector<LogFile> logs;
     if (!station.logFolder.empty() &&
         !OpenLogFiles(station.logFolder, station.devices, logs, sink)) {
-        return QEL_EXIT_BEFORE_RUN;
+        return EndBeforeDevices(json, QEL_FAILURE_OPTIONS, 0);
     }
     qel::PreparedFirmware firmware;
     PreparationSink preparation(sink, logs);
     const qel::DownloadResult prepared =
         qel::PrepareFirmware(settings.filePath, firmware, preparation, services.loadImage);
     if (!prepared.Ok()) {
-        return prepared.exitStatus;
+        return EndBeforeDevices(json, prepared.failure, prepared.code);
     }
-    Station run(settings, station, services, firmware);
+    Station run(settings, station, services, firmware, json);
     const std::vector<DeviceOutcome> outcomes = run.Run(station.threads, std::move(logs));
     PrintSummary(outcomes, sink);
-    return StationExitStatus(outcomes);
+    const int exitStatus = StationExitStatus(outcomes);
+    if (json != nullptr) {
+        json->Write(json->Begin("summary")
+                        .Add("devices", static_cast<int>(outcomes.size()))
+                        .Add("failed", FailedCount(outcomes))
+                        .Add("exit_status", exitStatus));
+    }
+    return exitStatus;
 }
 
 }  // namespace orvane

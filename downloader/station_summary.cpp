@@ -37,10 +37,13 @@ void PrintSummary(const std::vector<DeviceOutcome>& outcomes, qel::EventSink& si
     }
     Print(sink, QEL_EVENT_INFO, "\n\nSummary:");
     PrintAligned(rows, sink);
-    const auto failed = std::count_if(outcomes.begin(), outcomes.end(),
-                                      [](const DeviceOutcome& o) { return !o.result.Ok(); });
-    Print(sink, QEL_EVENT_INFO, "\n%d of %d devices failed.\n", static_cast<int>(failed),
+    Print(sink, QEL_EVENT_INFO, "\n%d of %d devices failed.\n", FailedCount(outcomes),
           static_cast<int>(outcomes.size()));
+}
+
+int FailedCount(const std::vector<DeviceOutcome>& outcomes) {
+    return static_cast<int>(std::count_if(outcomes.begin(), outcomes.end(),
+                                          [](const DeviceOutcome& o) { return !o.result.Ok(); }));
 }
 
 int StationExitStatus(const std::vector<DeviceOutcome>& outcomes) {

@@ -19,6 +19,7 @@ struct DeviceOutcome {
 // under "Summary:", then the line that says how many devices failed.
 void PrintSummary(const std::vector<DeviceOutcome>& outcomes, qel::EventSink& sink);
 
+int FailedCount(const std::vector<DeviceOutcome>& outcomes);
 // 0 when every device succeeded, else the highest exit status among them.
 int StationExitStatus(const std::vector<DeviceOutcome>& outcomes);
 

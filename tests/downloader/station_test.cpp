@@ -252,6 +252,30 @@ TEST_F(Station, NoMoreDevicesThanThreadsAtOnce) {
     EXPECT_TRUE(EveryDeviceLinePrefixed(result.output));
 }
 
+TEST_F(Station, JsonLinesNameTheirDeviceAndASummaryEndsThem) {
+    AddDevice(5001);
+    AddDevice(5002).Options().lieAboutCrc16 = true;
+    const RunResult result = Run({"/json"});
+
+    EXPECT_EQ(result.exitStatus, 3);
+    const auto lines = orvane::LinesOf(result.output);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines.front().rfind("{\"event\":\"start\"", 0), 0u) << lines.front();
+    EXPECT_EQ(lines.back(), "{\"event\":\"summary\",\"devices\":2,\"failed\":1,\"exit_status\":3}");
+    for (std::size_t i = 1; i + 1 < lines.size(); ++i) {
+        EXPECT_NE(lines[i].find("\"device\":\"127.0.0.1:500"), std::string::npos) << lines[i];
+        EXPECT_EQ(lines[i].front(), '{');
+        EXPECT_EQ(lines[i].back(), '}');
+    }
+    EXPECT_EQ(
+        CountOf(result.output, "{\"event\":\"result\",\"device\":\"127.0.0.1:5001\",\"ok\":true"),
+        1);
+    EXPECT_EQ(
+        CountOf(result.output,
+                "{\"event\":\"result\",\"device\":\"127.0.0.1:5002\",\"ok\":false,\"code\":5008"),
+        1);
+}
+
 // With one thread the hanging device would wait 10 s for the others and then fail.
 TEST_F(Station, AHangingDeviceHoldsUpNoOther) {
     AddHanging(5001, 2);
