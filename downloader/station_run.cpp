@@ -68,11 +68,17 @@ class Station {
     }
 
   private:
+    // The device's sink: JSON Lines objects that carry its name, or its prefixed lines.
+    DeviceSink SinkOf(std::size_t i, LogFile log) {
+        if (m_json) {
+            return DeviceSink(*m_json, m_devices[i].name, std::move(log));
+        }
+        return DeviceSink(m_writer, m_prefixes[i], std::move(log));
+    }
+
     void Work() {
         for (std::size_t i = m_next++; i < m_devices.size(); i = m_next++) {
-            LogFile log = std::move(m_logs[i]);
-            DeviceSink sink = m_json ? DeviceSink(*m_json, m_devices[i].name, std::move(log))
-                                     : DeviceSink(m_writer, m_prefixes[i], std::move(log));
+            DeviceSink sink = SinkOf(i, std::move(m_logs[i]));
             const DeviceLink link(m_devices[i].channel, m_services);
             m_outcomes[i].result = qel::Download(m_firmware, link.Channel(), m_settings, sink);
         }

@@ -293,6 +293,8 @@ int QelProtocol::CheckDeviceAlive(int* ec) {
     qel::Sleep(kFirstCheckDelayMs);
     Events().Emit(DeviceCheckLine(QEL_EVENT_INFO), "\nCheck Remote Device State ...");
     bool reconnect = false;
+    // Kept from one read to the next: whether the last reconnect came without the minute's wait.
+    // cppcheck-suppress variableScope
     bool reconnectedAtOnce = false;
     for (int reads = 1;; ++reads) {
         if (reconnect) {

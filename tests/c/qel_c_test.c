@@ -233,13 +233,13 @@ static uint32_t expected_image(const char* path, uint8_t* image, uint32_t capaci
     int32_t end = 0;
     uint32_t length;
     uint32_t size;
-    uint16_t crc;
     if (qel_read_file(path, &file, &first, &end) != QEL_OK) {
         return 0;
     }
     length = (uint32_t)(end - first);
     size = (length + 64) / 256 * 256 + 256;
     if (size <= capacity) {
+        uint16_t crc;
         memset(image, 0, size);
         memcpy(image + 64, file + first, length);
         image[0] = 0x5A, image[1] = 0xFF, image[2] = 0x00, image[3] = 0xA5;
