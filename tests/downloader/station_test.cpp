@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -25,6 +27,12 @@
 
 namespace orvane_test {
 namespace {
+
+// A log file as a reader of text sees it: Windows writes its line ends as CR LF.
+std::string LogText(const std::string& path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 using namespace std::chrono_literals;
 
@@ -299,16 +307,15 @@ TEST_F(Station, LogFilesHoldEachDevicesOutputUnprefixed) {
     const auto preparation = PreparationLines(result.output);
     ASSERT_EQ(preparation.front(), "Loading HEX file...");
     for (int port : {5001, 5002}) {
-        const std::string log =
-            ReadFileText(folder + "/127.0.0.1_" + std::to_string(port) + ".log");
+        const std::string log = LogText(folder + "/127.0.0.1_" + std::to_string(port) + ".log");
         // The log holds the preparation, then the device's lines as the screen shows them.
         auto expected = preparation;
         const auto shown = LinesOfDevice(result.output, port);
         expected.insert(expected.end(), shown.begin(), shown.end());
         EXPECT_EQ(orvane::LinesOf(log), expected);
     }
-    EXPECT_TRUE(EndsWith(ReadFileText(folder + "/127.0.0.1_5001.log"),
-                         "\nFile downloaded successfully.\n"));
+    EXPECT_TRUE(
+        EndsWith(LogText(folder + "/127.0.0.1_5001.log"), "\nFile downloaded successfully.\n"));
 }
 
 TEST_F(Station, ALogFolderThatCannotBeMadeEndsTheRunBeforeAnyDevice) {
