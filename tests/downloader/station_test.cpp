@@ -95,7 +95,9 @@ class HangingChannel : public SimChannel {
 
 struct Device {
     qelsim::DeviceModel model;
-    std::unique_ptr<ICommChannel> channel;
+    // Shared so that each kind of test channel is destroyed through its own class: the channel
+    // interface has no virtual destructor.
+    std::shared_ptr<ICommChannel> channel;
 };
 
 class Station : public testing::Test {
@@ -112,17 +114,17 @@ class Station : public testing::Test {
     // A device at 127.0.0.1:port served by the simulator's model.
     qelsim::DeviceModel& AddDevice(int port) {
         Device& device = *m_devices.emplace(port, std::make_unique<Device>()).first->second;
-        device.channel = std::make_unique<SimChannel>(device.model);
+        device.channel = std::make_shared<SimChannel>(device.model);
         return device.model;
     }
     void AddUnreachable(int port) {
         m_devices.emplace(port, std::make_unique<Device>());
         m_devices[port]->channel =
-            std::make_unique<OpeningFakeChannel>(cli::ChannelKind::kTcp, 1 << 30, kRefused);
+            std::make_shared<OpeningFakeChannel>(cli::ChannelKind::kTcp, 1 << 30, kRefused);
     }
     void AddHanging(int port, int others) {
         Device& device = *m_devices.emplace(port, std::make_unique<Device>()).first->second;
-        device.channel = std::make_unique<HangingChannel>(device.model, others);
+        device.channel = std::make_shared<HangingChannel>(device.model, others);
     }
 
     // Orvane over TCP with one /i=127.0.0.1:PORT a device, then extra.
