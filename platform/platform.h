@@ -72,9 +72,8 @@ int CloseSocketHandle(SocketHandle socket);
 int LastSocketError();
 void SetSocketNonBlocking(SocketHandle socket, bool nonBlocking);
 void SetSocketNoDelay(SocketHandle socket);
-// Holds the socket's output back while on, so that pieces written one after another leave in one
-// segment; turning it off sends what is held at once (TCP_CORK on Linux; nothing elsewhere).
-void SetSocketCork(SocketHandle socket, bool on);
+// Sends at once what SendBytes held back (on Linux; elsewhere nothing is held).
+void PushSocketOutput(SocketHandle socket);
 // Resolves a host name or dotted address to an IPv4 address in network byte order.
 bool ResolveIPv4(const char* host, std::uint32_t* addressNetworkOrder);
 // Dotted IPv4 text to network-order address; 0xFFFFFFFF ("none") when it is not an address.
@@ -87,8 +86,10 @@ int WaitForConnect(SocketHandle socket, int timeoutMilliseconds);
 int WaitReadable(SocketHandle socket, int timeoutMilliseconds);
 // The socket's pending error into *error; false when it cannot be read.
 bool PendingSocketError(SocketHandle socket, int* error);
-// send and recv; a closed peer never raises a signal. Results as the system's calls.
-int SendBytes(SocketHandle socket, const char* data, int length);
+// send and recv; a closed peer never raises a signal. Results as the system's calls. With more,
+// the bytes may wait for those that follow (MSG_MORE on Linux) until PushSocketOutput, so that
+// pieces sent one after another leave in one segment.
+int SendBytes(SocketHandle socket, const char* data, int length, bool more = false);
 int ReceiveBytes(SocketHandle socket, char* buffer, int length);
 
 }  // namespace platform

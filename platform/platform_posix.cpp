@@ -140,14 +140,13 @@ void SetSocketNoDelay(SocketHandle socket) {
     setsockopt(Descriptor(socket), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
-void SetSocketCork(SocketHandle socket, bool on) {
-#ifdef TCP_CORK
-    int value = on ? 1 : 0;
-    setsockopt(Descriptor(socket), IPPROTO_TCP, TCP_CORK, &value, sizeof value);
+void PushSocketOutput(SocketHandle socket) {
+#if defined(MSG_MORE) && defined(TCP_CORK)
+    // Turning the cork off, even where it was never on, sends what MSG_MORE held back.
+    int off = 0;
+    setsockopt(Descriptor(socket), IPPROTO_TCP, TCP_CORK, &off, sizeof off);
 #else
-    // BSD's TCP_NOPUSH does not send what it held when it is turned off.
-    (void)socket;
-    (void)on;
+    (void)socket;  // nothing was held
 #endif
 }
 
@@ -207,15 +206,22 @@ bool PendingSocketError(SocketHandle socket, int* error) {
     return true;
 }
 
-int SendBytes(SocketHandle socket, const char* data, int length) {
+int SendBytes(SocketHandle socket, const char* data, int length, bool more) {
 #ifdef MSG_NOSIGNAL
-    constexpr int kFlags = MSG_NOSIGNAL;
+    int flags = MSG_NOSIGNAL;
 #else
-    constexpr int kFlags = 0;
+    int flags = 0;
+#endif
+#if defined(MSG_MORE) && defined(TCP_CORK)
+    if (more) {
+        flags |= MSG_MORE;
+    }
+#else
+    (void)more;  // BSD's TCP_NOPUSH does not send what it held when it is turned off
 #endif
     ssize_t sent;
     do {
-        sent = ::send(Descriptor(socket), data, static_cast<size_t>(length), kFlags);
+        sent = ::send(Descriptor(socket), data, static_cast<size_t>(length), flags);
     } while (sent < 0 && errno == EINTR);
     if (sent < 0) {
         t_lastError = errno;

@@ -77,7 +77,7 @@ void SetSocketNoDelay(SocketHandle socket) {
 }
 
 // Winsock has no way to hold output back and release it at once.
-void SetSocketCork(SocketHandle, bool) {}
+void PushSocketOutput(SocketHandle) {}
 
 std::uint32_t ParseIPv4(const char* text) {
     return ::inet_addr(text);
@@ -134,7 +134,7 @@ bool PendingSocketError(SocketHandle socket, int* error) {
     return true;
 }
 
-int SendBytes(SocketHandle socket, const char* data, int length) {
+int SendBytes(SocketHandle socket, const char* data, int length, bool) {
     const int sent = ::send(socket, data, length, 0);
     if (sent == SOCKET_ERROR) {
         // A full send buffer is the condition that the caller retries after a pause; report it

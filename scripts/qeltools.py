@@ -3,6 +3,8 @@ hold, and qel-sim started as a process that tells where it serves."""
 import os
 import select
 import subprocess
+import tempfile
+import threading
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -147,3 +149,35 @@ class Simulator:
 
     def __exit__(self, *exception):
         self.stop()
+
+
+class Timed:
+    """A whole process timed from outside: seconds, the process's own CPU seconds (user and
+    system), its peak resident memory in KiB, exit status (None when it ran past its limit and
+    was killed) and output."""
+
+    def __init__(self, seconds, usage, status, output):
+        self.seconds, self.status, self.output = seconds, status, output
+        self.cpu = usage.ru_utime + usage.ru_stime
+        self.peak_kib = usage.ru_maxrss
+
+
+def run_timed(command, limit=600, keep_output=False):
+    """Runs the command and waits for its end in the kernel (wait4), so that the time is exact.
+    subprocess's own wait with a time-out polls in sleeps of up to 50 ms, which rounds short runs
+    up to the next poll. Output goes to a file when kept (a pipe would wake this process at every
+    write of the program) and to /dev/null otherwise."""
+    with tempfile.TemporaryFile("w+") as output:
+        start = time.perf_counter()
+        process = subprocess.Popen(command, stdin=subprocess.DEVNULL,
+                                   stdout=output if keep_output else subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+        timer = threading.Timer(limit, process.kill)
+        timer.start()
+        _, wait_status, usage = os.wait4(process.pid, 0)
+        seconds = time.perf_counter() - start
+        killed = not timer.is_alive()
+        timer.cancel()
+        process.returncode = os.waitstatus_to_exitcode(wait_status)
+        output.seek(0)
+        return Timed(seconds, usage, None if killed else process.returncode, output.read() if keep_output else "")

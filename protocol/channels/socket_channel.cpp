@@ -89,16 +89,9 @@ int SocketChannel::CloseSocket() {
     return 0;
 }
 
-void SocketChannel::HoldOutput() {
-    if (!m_outputHeld && m_socket != platform::kInvalidSocket) {
-        platform::SetSocketCork(m_socket, true);
-        m_outputHeld = true;
-    }
-}
-
 void SocketChannel::ReleaseOutput() {
     if (m_outputHeld) {
-        platform::SetSocketCork(m_socket, false);
+        platform::PushSocketOutput(m_socket);
         m_outputHeld = false;
     }
 }
@@ -185,11 +178,16 @@ int SocketChannel::Write(char* data, int length) {
     if (length < 0) {
         return qel::kErrWriteIncomplete;  // nothing to send could ever reach a negative count
     }
-    HoldOutput();
     int sent = 0;
     for (int attempt = 0; attempt < kMostSends; ++attempt) {
         int piece = std::min(length - sent, kLargestSend);
-        int result = platform::SendBytes(m_socket, data + sent, piece);
+        // A request ends with its CR: the pieces before it wait for it, so that the request
+        // leaves in one segment without a system call of its own to release it.
+        bool more = piece == 0 || data[sent + piece - 1] != '\r';
+        int result = platform::SendBytes(m_socket, data + sent, piece, more);
+        if (result >= 0) {
+            m_outputHeld = more;
+        }
         if (result < 0) {
             if (platform::LastSocketError() != platform::kErrorInProgress) {
                 return qel::kErrWrite;

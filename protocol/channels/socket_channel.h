@@ -46,9 +46,8 @@ class QEL_API SocketChannel : public ICommChannel {
     };
     static ConnectSteps s_connectSteps;
 
-    // The pieces of a request are held back until the channel waits for the reply, so that they
-    // leave together.
-    void HoldOutput();
+    // Pieces sent without their request's CR are held back until the channel waits for the
+    // reply, so that they leave together.
     void ReleaseOutput();
 
     _socket_open_params m_params;

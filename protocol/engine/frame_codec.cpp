@@ -1,5 +1,6 @@
 #include "frame_codec.h"
 
+#include <array>
 #include <cstring>
 
 #include "qel_codes.h"
@@ -7,10 +8,20 @@
 namespace qel::codec {
 namespace {
 
-// Entry i is the reflected CRC of the nibble i; two table steps per byte keep the table small.
-constexpr std::uint16_t kNibbleTable[16] = {0x0000, 0xCC01, 0xD801, 0x1400, 0xF001, 0x3C00,
-                                            0x2800, 0xE401, 0xA001, 0x6C00, 0x7800, 0xB401,
-                                            0x5000, 0x9C01, 0x8801, 0x4400};
+// Entry i is the reflected CRC (polynomial 0xA001) of the byte i: one table step per byte, since
+// the image's whole CRC is worked out for every download.
+constexpr std::array<std::uint16_t, 256> MakeByteTable() {
+    std::array<std::uint16_t, 256> table{};
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        unsigned crc = byte;
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc & 1) != 0 ? (crc >> 1) ^ 0xA001 : crc >> 1;
+        }
+        table[byte] = static_cast<std::uint16_t>(crc);
+    }
+    return table;
+}
+constexpr std::array<std::uint16_t, 256> kByteTable = MakeByteTable();
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
@@ -37,9 +48,7 @@ std::uint16_t Crc16(const unsigned char* bytes, int length) {
 std::uint16_t Crc16Continue(std::uint16_t start, const unsigned char* bytes, int length) {
     unsigned crc = start;
     for (int i = 0; i < length; ++i) {
-        unsigned b = bytes[i];
-        unsigned t = kNibbleTable[crc & 0xF] ^ kNibbleTable[b & 0xF] ^ (crc >> 4);
-        crc = kNibbleTable[t & 0xF] ^ kNibbleTable[b >> 4] ^ (t >> 4);
+        crc = kByteTable[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
     }
     return static_cast<std::uint16_t>(crc);
 }
