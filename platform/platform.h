@@ -92,4 +92,14 @@ bool PendingSocketError(SocketHandle socket, int* error);
 int SendBytes(SocketHandle socket, const char* data, int length, bool more = false);
 int ReceiveBytes(SocketHandle socket, char* buffer, int length);
 
+// What ReceiveWithin gives when nothing came in time.
+constexpr int kReceiveTimedOut = -2;
+// Bounds the blocking receives of ReceiveWithin on the socket; call it with the time-out that
+// ReceiveWithin will be given (a socket option on POSIX; nothing on Windows).
+void SetReceiveTimeout(SocketHandle socket, int timeoutMilliseconds);
+// Receives up to length bytes, waiting at most timeoutMilliseconds for the first (0: only what
+// has arrived): >0 bytes, 0 the peer closed, -1 failed, kReceiveTimedOut. On POSIX a wait longer
+// than 0 is one blocking receive, bounded by SetReceiveTimeout, instead of a poll and a receive.
+int ReceiveWithin(SocketHandle socket, char* buffer, int length, int timeoutMilliseconds);
+
 }  // namespace platform

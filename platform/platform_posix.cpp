@@ -9,6 +9,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 
@@ -228,6 +229,38 @@ int SendBytes(SocketHandle socket, const char* data, int length, bool more) {
         return -1;
     }
     return static_cast<int>(sent);
+}
+
+void SetReceiveTimeout(SocketHandle socket, int timeoutMilliseconds) {
+    timeval limit{};
+    limit.tv_sec = timeoutMilliseconds / 1000;
+    limit.tv_usec = static_cast<suseconds_t>(timeoutMilliseconds % 1000) * 1000;
+    setsockopt(Descriptor(socket), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+}
+
+int ReceiveWithin(SocketHandle socket, char* buffer, int length, int timeoutMilliseconds) {
+    const auto start = std::chrono::steady_clock::now();
+    if (timeoutMilliseconds > 0) {
+        const ssize_t received = ::recv(Descriptor(socket), buffer, static_cast<size_t>(length), 0);
+        if (received >= 0) {
+            return static_cast<int>(received);
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            return kReceiveTimedOut;
+        }
+        if (errno != EINTR) {
+            t_lastError = errno;
+            return -1;
+        }
+        // A signal ended the receive early: the rest of the time is waited for below.
+        const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start);
+        timeoutMilliseconds = std::max(0, timeoutMilliseconds - static_cast<int>(waited.count()));
+    }
+    if (WaitReadable(socket, timeoutMilliseconds) <= 0) {
+        return kReceiveTimedOut;
+    }
+    return ReceiveBytes(socket, buffer, length);
 }
 
 int ReceiveBytes(SocketHandle socket, char* buffer, int length) {

@@ -152,4 +152,14 @@ int ReceiveBytes(SocketHandle socket, char* buffer, int length) {
     return received == SOCKET_ERROR ? -1 : received;
 }
 
+// A receive that runs past SO_RCVTIMEO leaves a Windows socket unusable, so the wait is a select.
+void SetReceiveTimeout(SocketHandle, int) {}
+
+int ReceiveWithin(SocketHandle socket, char* buffer, int length, int timeoutMilliseconds) {
+    if (WaitReadable(socket, timeoutMilliseconds) <= 0) {
+        return kReceiveTimedOut;
+    }
+    return ReceiveBytes(socket, buffer, length);
+}
+
 }  // namespace platform

@@ -37,7 +37,8 @@ SocketChannel::SocketChannel()
     : m_params{},
       m_socket(platform::kInvalidSocket),
       m_socketLibraryStarted(platform::StartSocketLibrary()),
-      m_outputHeld(false) {}
+      m_outputHeld(false),
+      m_receiveTimeoutSet(kNoReceiveTimeout) {}
 
 // All four copy the record and the handle as they are: a copy talks over the same socket. Each
 // object holds a start of the socket library of its own.
@@ -46,7 +47,8 @@ SocketChannel::SocketChannel(const SocketChannel& other)
       m_params(other.m_params),
       m_socket(other.m_socket),
       m_socketLibraryStarted(platform::StartSocketLibrary()),
-      m_outputHeld(other.m_outputHeld) {}
+      m_outputHeld(other.m_outputHeld),
+      m_receiveTimeoutSet(kNoReceiveTimeout) {}
 
 SocketChannel::SocketChannel(SocketChannel&& other) : SocketChannel(other) {}
 
@@ -54,6 +56,7 @@ SocketChannel& SocketChannel::operator=(const SocketChannel& other) {
     m_params = other.m_params;
     m_socket = other.m_socket;
     m_outputHeld = other.m_outputHeld;
+    m_receiveTimeoutSet = kNoReceiveTimeout;
     return *this;
 }
 
@@ -86,6 +89,7 @@ int SocketChannel::CloseSocket() {
     platform::CloseSocketHandle(m_socket);
     m_socket = platform::kInvalidSocket;
     m_outputHeld = false;
+    m_receiveTimeoutSet = kNoReceiveTimeout;
     return 0;
 }
 
@@ -149,23 +153,25 @@ bool SocketChannel::IsSocketConnected(platform::SocketHandle socket) {
     return platform::PendingSocketError(socket, &error) && error == 0;
 }
 
-bool SocketChannel::IsSocketReadable(platform::SocketHandle socket, int seconds) {
-    if (socket == platform::kInvalidSocket || seconds < 0) {
-        return false;
-    }
-    return platform::WaitReadable(socket, seconds * 1000) > 0;
-}
-
 int SocketChannel::Read(char* buffer, int length) {
     ReleaseOutput();
+    // The time-out counts in whole seconds: below one second only what has arrived is taken.
+    const int wait = m_params.timeout / 1000 * 1000;
     int received = 0;
     for (int attempt = 0; attempt < kMostReceives && received < length; ++attempt) {
-        if (!IsSocketReadable(m_socket, m_params.timeout / 1000)) {
+        if (m_socket == platform::kInvalidSocket || wait < 0) {
             return qel::kErrReadTimeout;
+        }
+        if (wait != m_receiveTimeoutSet) {
+            platform::SetReceiveTimeout(m_socket, wait);
+            m_receiveTimeoutSet = wait;
         }
         // Never more than is missing, so that a later reply stays in the socket.
         int piece = std::min(length - received, kLargestReceive);
-        int got = platform::ReceiveBytes(m_socket, buffer + received, piece);
+        int got = platform::ReceiveWithin(m_socket, buffer + received, piece, wait);
+        if (got == platform::kReceiveTimedOut) {
+            return qel::kErrReadTimeout;
+        }
         if (got <= 0) {
             return qel::kErrReadClosed;
         }

@@ -32,7 +32,6 @@ class QEL_API SocketChannel : public ICommChannel {
     int OpenSocketAndConnect();
     int CloseSocket();
     bool IsSocketConnected(SocketHandle socket);
-    bool IsSocketReadable(SocketHandle socket, int seconds);
     int ConnectWithinLimit(std::uint32_t addressNetworkOrder);
 
     // The connect step's system calls and its time limit, in one place so that tests can shorten
@@ -54,4 +53,8 @@ class QEL_API SocketChannel : public ICommChannel {
     SocketHandle m_socket;
     bool m_socketLibraryStarted;
     bool m_outputHeld;
+    // The receive time-out last set on the socket. A copy sets its own again before it reads
+    // (copies share the socket).
+    static constexpr int kNoReceiveTimeout = -1;
+    int m_receiveTimeoutSet;
 };
