@@ -11,12 +11,13 @@ namespace cli {
 class LineWriter {
   public:
     // A display drawn on the same screen from another stream (a station's progress block on
-    // standard error): the writer erases it before each write and draws it again after, under its
-    // lock, so that no written line lands inside it.
+    // standard error): the writer erases it before each write and has it drawn again after, under
+    // its lock, so that no written line lands inside it.
     class Overlay {
       public:
         virtual void Erase() = 0;
-        // Draws the display as it is now, over what is left of it on the screen.
+        // Draws the display as it is now, over what is left of it on the screen, when its pace
+        // allows; else it stays as it is until a later call.
         virtual void Draw() = 0;
 
       protected:
@@ -32,7 +33,7 @@ class LineWriter {
 
     // Erases the overlay there is, and draws the new one (null: none).
     void SetOverlay(Overlay* overlay);
-    // Draws the overlay again, between two writes.
+    // Has the overlay drawn again, between two writes.
     void DrawOverlay();
 
   private:

@@ -2,23 +2,13 @@
 
 #include <algorithm>
 
+#include "text_format.h"
+
 namespace cli {
 namespace {
 
 std::string AttemptWords(int attempt, const std::string& words) {
     return attempt > 1 ? "attempt " + std::to_string(attempt) + ": " + words : words;
-}
-
-std::vector<std::string> PaddedNames(const std::vector<std::string>& names) {
-    std::size_t widest = 0;
-    for (const std::string& name : names) {
-        widest = std::max(widest, name.size());
-    }
-    std::vector<std::string> padded;
-    for (const std::string& name : names) {
-        padded.push_back(name + std::string(widest - name.size() + 2, ' '));
-    }
-    return padded;
 }
 
 }  // namespace
@@ -55,7 +45,7 @@ void DeviceStatus::Follow(const qel_event& event) {
 
 ProgressBlock::ProgressBlock(const std::vector<std::string>& names, std::FILE* terminal,
                              platform::TerminalSize size, LineWriter& writer, Clock clock)
-    : m_names(PaddedNames(names)),
+    : m_names(PaddedToWidest(names, 2)),
       m_devices(names.size()),
       m_terminal(terminal),
       m_size(size),
@@ -72,11 +62,15 @@ void ProgressBlock::OnEvent(std::size_t index, const qel_event& event) {
     {
         const std::lock_guard<std::mutex> hold(m_lock);
         m_devices[index].Follow(event);
-        if (m_clock() - m_drawnAt < std::chrono::milliseconds(kRedrawEveryMs)) {
+        if (!Due()) {
             return;
         }
     }
     m_writer.DrawOverlay();
+}
+
+bool ProgressBlock::Due() const {
+    return !m_drawnAt || m_clock() - *m_drawnAt >= std::chrono::milliseconds(kRedrawEveryMs);
 }
 
 void ProgressBlock::Erase() {
@@ -88,6 +82,9 @@ void ProgressBlock::Erase() {
 
 void ProgressBlock::Draw() {
     const std::lock_guard<std::mutex> hold(m_lock);
+    if (!Due()) {
+        return;
+    }
     std::string text = EraseText();
     const std::vector<std::string> lines = Lines();
     for (const std::string& line : lines) {

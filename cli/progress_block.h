@@ -2,13 +2,15 @@
 // error with a line for each device that has begun (its name, then the progress line's words or
 // how far it got) and a last line that counts the devices waiting, running, done and failed.
 // Cursor movement (ANSI escape sequences) redraws it in place at most every 250 ms as the devices
-// report, and as an overlay of the writer of the devices' lines it steps aside for each line.
+// report. As an overlay of the writer of the devices' lines it is erased before each line and
+// drawn again after it when 250 ms have passed, else at the next event after that.
 #pragma once
 
 #include <chrono>
 #include <cstdio>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,6 +63,7 @@ class ProgressBlock final : public LineWriter::Overlay {
   private:
     std::vector<std::string> Lines() const;
     std::string EraseText() const;
+    bool Due() const;
 
     std::vector<std::string> m_names;  // padded to the widest
     std::vector<DeviceStatus> m_devices;
@@ -70,7 +73,7 @@ class ProgressBlock final : public LineWriter::Overlay {
     Clock m_clock;
     mutable std::mutex m_lock;  // the devices' status and what is on the screen
     std::size_t m_shown = 0;    // lines of the block on the screen
-    std::chrono::milliseconds m_drawnAt{0};
+    std::optional<std::chrono::milliseconds> m_drawnAt;
 };
 
 // A device's sink in front of its own: tells the block what the device reports, then hands on.

@@ -12,24 +12,10 @@
 #include "station_logs.h"
 #include "station_output.h"
 #include "station_summary.h"
+#include "text_format.h"
 
 namespace orvane {
 namespace {
-
-// The prefix of a device's lines: its name in brackets, padded to the longest name's width.
-std::vector<std::string> PrefixesOf(const std::vector<StationDevice>& devices) {
-    std::size_t widest = 0;
-    for (const StationDevice& device : devices) {
-        widest = std::max(widest, device.name.size());
-    }
-    std::vector<std::string> prefixes;
-    for (const StationDevice& device : devices) {
-        std::string prefix = "[" + device.name + "]";
-        prefix.append(widest - device.name.size() + 1, ' ');
-        prefixes.push_back(prefix);
-    }
-    return prefixes;
-}
 
 std::vector<std::string> NamesOf(const std::vector<StationDevice>& devices) {
     std::vector<std::string> names;
@@ -37,6 +23,15 @@ std::vector<std::string> NamesOf(const std::vector<StationDevice>& devices) {
         names.push_back(device.name);
     }
     return names;
+}
+
+// The prefix of a device's lines: its name in brackets, padded to the longest name's width.
+std::vector<std::string> PrefixesOf(const std::vector<StationDevice>& devices) {
+    std::vector<std::string> bracketed;
+    for (const std::string& name : NamesOf(devices)) {
+        bracketed.push_back("[" + name + "]");
+    }
+    return cli::PaddedToWidest(bracketed, 1);
 }
 
 std::optional<cli::JsonRunInfo> JsonRunOf(cli::OutputSinks& output) {

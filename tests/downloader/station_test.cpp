@@ -244,6 +244,28 @@ TEST_F(Station, FaultyDevicesAreNamedWithTheirCodesAndTheWorstStatusIsTheExitSta
                                         "\n127.0.0.1:5004  ok  ", "\n2 of 4 devices failed.\n"}));
 }
 
+TEST_F(Station, QuietPrintsEachDevicesErrorsAndFinalLineThenTheSummary) {
+    AddDevice(5001);
+    AddUnreachable(5002);
+    AddDevice(5003).Options().lieAboutCrc16 = true;
+    const RunResult result = Run({"/q", "/a=2"});
+
+    EXPECT_EQ(result.exitStatus, 3);
+    EXPECT_EQ(result.output.rfind("\n[127.0.0.1:500", 0), 0u) << "no banner, no loading";
+    const std::string refused = "ERROR: Cannot open communication channel. ec=5020";
+    const std::string gaveUp = "ERROR: Cannot download firmware to remote device.";
+    EXPECT_EQ(LinesOfDevice(result.output, 5001),
+              std::vector<std::string>{"File downloaded successfully."});
+    EXPECT_EQ(LinesOfDevice(result.output, 5002),
+              (std::vector<std::string>{refused, refused, gaveUp}));
+    EXPECT_EQ(LinesOfDevice(result.output, 5003),
+              (std::vector<std::string>{"ERROR: CRC16 of uploaded Application Image is incorrect.",
+                                        gaveUp}));
+    EXPECT_TRUE(InOrder(result.output, {"\n\nSummary:", "\n127.0.0.1:5002  unreachable  5020",
+                                        "\n127.0.0.1:5003  wrong_image  5008"}));
+    EXPECT_TRUE(EndsWith(result.output, "\n2 of 3 devices failed.\n"));
+}
+
 TEST_F(Station, UnreachableAloneGivesExitTwo) {
     AddDevice(5001);
     AddUnreachable(5002);
