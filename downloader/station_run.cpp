@@ -97,12 +97,12 @@ class Station {
         for (std::size_t i = m_next++; i < m_devices.size(); i = m_next++) {
             DeviceSink sink = SinkOf(i, std::move(m_logs[i]));
             const DeviceLink link(m_devices[i].channel, m_services);
+            std::optional<cli::ProgressBlockFeed> feed;
             if (m_progress) {
-                cli::ProgressBlockFeed feed(*m_progress, i, sink);
-                m_outcomes[i].result = qel::Download(m_firmware, link.Channel(), m_settings, feed);
-            } else {
-                m_outcomes[i].result = qel::Download(m_firmware, link.Channel(), m_settings, sink);
+                feed.emplace(*m_progress, i, sink);
             }
+            qel::EventSink& reports = feed ? static_cast<qel::EventSink&>(*feed) : sink;
+            m_outcomes[i].result = qel::Download(m_firmware, link.Channel(), m_settings, reports);
         }
     }
 
