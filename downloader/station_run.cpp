@@ -98,11 +98,11 @@ class Station {
             DeviceSink sink = SinkOf(i, std::move(m_logs[i]));
             const DeviceLink link(m_devices[i].channel, m_services);
             std::optional<cli::ProgressBlockFeed> feed;
+            qel::EventSink* reports = &sink;
             if (m_progress) {
-                feed.emplace(*m_progress, i, sink);
+                reports = &feed.emplace(*m_progress, i, sink);
             }
-            qel::EventSink& reports = feed ? static_cast<qel::EventSink&>(*feed) : sink;
-            m_outcomes[i].result = qel::Download(m_firmware, link.Channel(), m_settings, reports);
+            m_outcomes[i].result = qel::Download(m_firmware, link.Channel(), m_settings, *reports);
         }
     }
 
