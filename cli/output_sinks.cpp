@@ -21,10 +21,13 @@ OutputSinks::OutputSinks(OutputMode mode, JsonRunInfo run, LineWriter& writer, s
         m_sink = &m_quiet.emplace(writer);
     }
     if (platform::IsTerminal(terminal)) {
-        const ProgressLine::PrintsText prints =
-            mode == OutputMode::kQuiet ? &QuietSink::Prints : &DefaultPrints;
-        m_sink = &m_progress.emplace(*m_sink, prints, terminal);
+        m_terminal = terminal;
+        m_sink = &m_progress.emplace(*m_sink, Prints(), terminal);
     }
+}
+
+ProgressLine::PrintsText OutputSinks::Prints() const {
+    return m_mode == OutputMode::kQuiet ? &QuietSink::Prints : &DefaultPrints;
 }
 
 }  // namespace cli

@@ -29,9 +29,15 @@ class OutputSinks {
     qel::EventSink& Sink() { return *m_sink; }
     // The JSON Lines sink under /json, else null.
     JsonLinesSink* Json() { return m_json ? &*m_json : nullptr; }
+    // Which events the text modes print a line for (all with a text, or under /q only errors and
+    // the final line).
+    ProgressLine::PrintsText Prints() const;
+    // Standard error when it is a terminal and the output is text, else null.
+    std::FILE* Terminal() const { return m_terminal; }
 
   private:
     OutputMode m_mode;
+    std::FILE* m_terminal = nullptr;
     std::optional<JsonLinesSink> m_json;
     std::optional<QuietSink> m_quiet;
     std::optional<ProgressLine> m_progress;

@@ -3,8 +3,6 @@
 namespace cli {
 namespace {
 
-constexpr std::uint32_t kRedrawEveryMs = 250;
-
 std::string Rate(double bytesPerSecond) {
     char text[32];
     if (bytesPerSecond >= 1000.0) {
@@ -35,30 +33,12 @@ std::string ProgressText(const qel_event& event, double bytesPerSecond, double s
     return text + Rate(bytesPerSecond) + "  " + TimeLeft(secondsLeft);
 }
 
-ProgressLine::ProgressLine(qel::EventSink& next, PrintsText printsText, std::FILE* terminal)
-    : m_next(next), m_printsText(printsText), m_terminal(terminal) {}
-
-void ProgressLine::OnEvent(const qel_event& event) {
-    if (event.kind == QEL_EVENT_PROGRESS) {
-        Follow(event);
-    } else if (event.kind == QEL_EVENT_RESULT || m_printsText(event)) {
-        Clear();
-    }
-    m_next.OnEvent(event);
-}
-
-void ProgressLine::Follow(const qel_event& event) {
+std::string ProgressMeter::Follow(const qel_event& event) {
     if (event.phase != m_phase) {
         m_phase = event.phase;
         m_phaseFirstDone = event.pages_done;
         m_phaseStartMs = event.elapsed_ms;
     }
-    if (!m_drawn || event.elapsed_ms - m_drawnAtMs >= kRedrawEveryMs) {
-        Draw(event);
-    }
-}
-
-void ProgressLine::Draw(const qel_event& event) {
     const double seconds = event.elapsed_ms / 1000.0;
     const double bytesPerSecond = seconds > 0 ? static_cast<double>(event.line_bytes) / seconds : 0;
     const double phaseSeconds = (event.elapsed_ms - m_phaseStartMs) / 1000.0;
@@ -67,7 +47,25 @@ void ProgressLine::Draw(const qel_event& event) {
         pagesInPhase > 0 && phaseSeconds > 0
             ? (event.pages_total - event.pages_done) * phaseSeconds / pagesInPhase
             : -1.0;
-    std::string text = ProgressText(event, bytesPerSecond, secondsLeft);
+    return ProgressText(event, bytesPerSecond, secondsLeft);
+}
+
+ProgressLine::ProgressLine(qel::EventSink& next, PrintsText printsText, std::FILE* terminal)
+    : m_next(next), m_printsText(printsText), m_terminal(terminal) {}
+
+void ProgressLine::OnEvent(const qel_event& event) {
+    if (event.kind == QEL_EVENT_PROGRESS) {
+        std::string text = m_meter.Follow(event);
+        if (!m_drawn || event.elapsed_ms - m_drawnAtMs >= kRedrawEveryMs) {
+            Draw(event, std::move(text));
+        }
+    } else if (event.kind == QEL_EVENT_RESULT || m_printsText(event)) {
+        Clear();
+    }
+    m_next.OnEvent(event);
+}
+
+void ProgressLine::Draw(const qel_event& event, std::string text) {
     const std::size_t width = text.size();
     // Blanks over the rest of a longer line before.
     text.append(m_width > width ? m_width - width : 0, ' ');

@@ -1,5 +1,6 @@
 #include "text_format.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -24,6 +25,18 @@ std::string Format(const char* format, ...) {
     std::string text = FormatList(format, arguments);
     va_end(arguments);
     return text;
+}
+
+std::vector<std::string> PaddedToWidest(const std::vector<std::string>& texts, std::size_t gap) {
+    std::size_t widest = 0;
+    for (const std::string& text : texts) {
+        widest = std::max(widest, text.size());
+    }
+    std::vector<std::string> padded;
+    for (const std::string& text : texts) {
+        padded.push_back(text + std::string(widest - text.size() + gap, ' '));
+    }
+    return padded;
 }
 
 }  // namespace cli

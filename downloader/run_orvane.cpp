@@ -77,11 +77,10 @@ int RunOrvane(int argc, const char* const* argv, const DownloadServices& service
         if (!ValidateStation(options, settings, station, sink)) {
             return ReportEnding(sink, QEL_FAILURE_OPTIONS);
         }
-        cli::JsonLinesSink* json = output.Json();
-        if (json != nullptr) {
+        if (cli::JsonLinesSink* json = output.Json()) {
             json->SetFile(settings.filePath);
         }
-        return RunStation(settings, station, services, sink, json);
+        return RunStation(settings, station, services, output);
     }
     if (!ValidateOptions(options, settings, sink)) {
         return ReportEnding(sink, QEL_FAILURE_OPTIONS);

@@ -45,7 +45,7 @@ void DeviceSink::OnEvent(const qel_event& event) {
     }
     WriteToLog(m_log.get(), event);
     const std::vector<std::string> lines = LinesOf(event.text);
-    if (m_writer != nullptr && !lines.empty()) {
+    if (m_writer != nullptr && m_writer->Prints(event) && !lines.empty()) {
         m_writer->WriteLines(m_prefix, lines);
     }
 }

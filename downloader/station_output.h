@@ -11,14 +11,21 @@
 
 #include "event_sink.h"
 #include "json_lines_sink.h"
+#include "progress_line.h"
 
 namespace orvane {
 
 // Writes whole lines to standard output through the process's one line writer, each as
-// "\n" + prefix + line.
+// "\n" + prefix + line; of the events only those that the output mode prints (under /q errors and
+// the final line).
 class StationWriter {
   public:
+    explicit StationWriter(cli::ProgressLine::PrintsText prints) : m_prints(prints) {}
+    bool Prints(const qel_event& event) const { return m_prints(event); }
     void WriteLines(const std::string& prefix, const std::vector<std::string>& lines);
+
+  private:
+    cli::ProgressLine::PrintsText m_prints;
 };
 
 struct FileCloser {
@@ -26,9 +33,9 @@ struct FileCloser {
 };
 using LogFile = std::unique_ptr<std::FILE, FileCloser>;
 
-// One device's sink: the lines of each event's text (empty ones left out) to the writer under the
-// device's prefix, or under /json the device's JSON Lines, each object with its "device"; and the
-// text as it is to the device's log file, when it has one.
+// One device's sink: the lines of each event's text (empty ones left out) that the writer prints,
+// under the device's prefix, or under /json the device's JSON Lines, each object with its "device";
+// and the text as it is to the device's log file, when it has one.
 class DeviceSink final : public qel::EventSink {
   public:
     DeviceSink(StationWriter& writer, std::string prefix, LogFile log);

@@ -7,40 +7,52 @@
 #include <thread>
 
 #include "download_link.h"
+#include "platform.h"
+#include "progress_block.h"
 #include "station_logs.h"
 #include "station_output.h"
 #include "station_summary.h"
+#include "text_format.h"
 
 namespace orvane {
 namespace {
 
+std::vector<std::string> NamesOf(const std::vector<StationDevice>& devices) {
+    std::vector<std::string> names;
+    for (const StationDevice& device : devices) {
+        names.push_back(device.name);
+    }
+    return names;
+}
+
 // The prefix of a device's lines: its name in brackets, padded to the longest name's width.
 std::vector<std::string> PrefixesOf(const std::vector<StationDevice>& devices) {
-    std::size_t widest = 0;
-    for (const StationDevice& device : devices) {
-        widest = std::max(widest, device.name.size());
+    std::vector<std::string> bracketed;
+    for (const std::string& name : NamesOf(devices)) {
+        bracketed.push_back("[" + name + "]");
     }
-    std::vector<std::string> prefixes;
-    for (const StationDevice& device : devices) {
-        std::string prefix = "[" + device.name + "]";
-        prefix.append(widest - device.name.size() + 1, ' ');
-        prefixes.push_back(prefix);
-    }
-    return prefixes;
+    return cli::PaddedToWidest(bracketed, 1);
+}
+
+std::optional<cli::JsonRunInfo> JsonRunOf(cli::OutputSinks& output) {
+    const cli::JsonLinesSink* json = output.Json();
+    return json != nullptr ? std::optional<cli::JsonRunInfo>(json->Run()) : std::nullopt;
 }
 
 class Station {
   public:
     Station(const RunSettings& settings, const StationSettings& station,
             const DownloadServices& services, const qel::PreparedFirmware& firmware,
-            const cli::JsonLinesSink* json)
+            cli::OutputSinks& output)
         : m_settings(settings),
           m_devices(station.devices),
           m_services(services),
           m_firmware(firmware),
           m_prefixes(PrefixesOf(station.devices)),
           m_outcomes(station.devices.size()),
-          m_json(json != nullptr ? std::optional<cli::JsonRunInfo>(json->Run()) : std::nullopt) {
+          m_json(JsonRunOf(output)),
+          m_writer(output.Prints()),
+          m_terminal(output.Mode() == cli::OutputMode::kText ? output.Terminal() : nullptr) {
         for (std::size_t i = 0; i < m_devices.size(); ++i) {
             m_outcomes[i].name = m_devices[i].name;
         }
@@ -51,6 +63,10 @@ class Station {
         m_logs = std::move(logs);
         m_logs.resize(m_devices.size());
         const std::size_t workers = std::min<std::size_t>(threads, m_devices.size());
+        platform::TerminalSize size{};
+        if (m_terminal != nullptr && platform::StartAnsiTerminal(m_terminal, size)) {
+            m_progress.emplace(NamesOf(m_devices), m_terminal, size, cli::StandardOutput());
+        }
         {
             std::vector<std::jthread> pool;
             try {
@@ -64,6 +80,7 @@ class Station {
                 Work();
             }
         }
+        m_progress.reset();
         return m_outcomes;
     }
 
@@ -80,7 +97,12 @@ class Station {
         for (std::size_t i = m_next++; i < m_devices.size(); i = m_next++) {
             DeviceSink sink = SinkOf(i, std::move(m_logs[i]));
             const DeviceLink link(m_devices[i].channel, m_services);
-            m_outcomes[i].result = qel::Download(m_firmware, link.Channel(), m_settings, sink);
+            std::optional<cli::ProgressBlockFeed> feed;
+            qel::EventSink* reports = &sink;
+            if (m_progress) {
+                reports = &feed.emplace(*m_progress, i, sink);
+            }
+            m_outcomes[i].result = qel::Download(m_firmware, link.Channel(), m_settings, *reports);
         }
     }
 
@@ -93,6 +115,8 @@ class Station {
     std::vector<DeviceOutcome> m_outcomes;
     const std::optional<cli::JsonRunInfo> m_json;
     StationWriter m_writer;
+    std::FILE* const m_terminal;  // for the progress block; null when there is none
+    std::optional<cli::ProgressBlock> m_progress;
     std::atomic<std::size_t> m_next{0};
 };
 
@@ -112,7 +136,9 @@ int EndBeforeDevices(cli::JsonLinesSink* json, int failure, int code) {
 }  // namespace
 
 int RunStation(const RunSettings& settings, const StationSettings& station,
-               const DownloadServices& services, qel::EventSink& sink, cli::JsonLinesSink* json) {
+               const DownloadServices& services, cli::OutputSinks& output) {
+    qel::EventSink& sink = output.Sink();
+    cli::JsonLinesSink* json = output.Json();
     std::vector<LogFile> logs;
     if (!station.logFolder.empty() &&
         !OpenLogFiles(station.logFolder, station.devices, logs, sink)) {
@@ -125,9 +151,11 @@ int RunStation(const RunSettings& settings, const StationSettings& station,
     if (!prepared.Ok()) {
         return EndBeforeDevices(json, prepared.failure, prepared.code);
     }
-    Station run(settings, station, services, firmware, json);
+    Station run(settings, station, services, firmware, output);
     const std::vector<DeviceOutcome> outcomes = run.Run(station.threads, std::move(logs));
-    PrintSummary(outcomes, sink);
+    // The summary is the station's final word: /q prints it too.
+    PrintSummary(outcomes,
+                 output.Mode() == cli::OutputMode::kQuiet ? qel::DefaultEventSink() : sink);
     const int exitStatus = StationExitStatus(outcomes);
     if (json != nullptr) {
         json->Write(json->Begin("summary")

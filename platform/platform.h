@@ -43,6 +43,17 @@ void IgnoreBrokenPipe();
 // only there, never into a pipe or a file.
 bool IsTerminal(std::FILE* stream);
 
+struct TerminalSize {
+    int rows;
+    int columns;
+};
+
+// Readies the terminal that the stream writes to for a display redrawn with ANSI escape sequences
+// (cursor up, erase line): Windows' console has them processed only when asked. False when the
+// stream is no terminal or its console cannot take them; else size holds the terminal's (24 by
+// 80 when it does not tell).
+bool StartAnsiTerminal(std::FILE* stream, TerminalSize& size);
+
 // ---- TCP sockets: the places where BSD sockets and Winsock differ ----
 
 // One handle type on both systems (Winsock's SOCKET; a descriptor on POSIX), all bits set when

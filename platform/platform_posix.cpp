@@ -5,6 +5,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <time.h>
 #include <unistd.h>
@@ -89,6 +90,17 @@ void IgnoreBrokenPipe() {
 
 bool IsTerminal(std::FILE* stream) {
     return isatty(fileno(stream)) == 1;
+}
+
+bool StartAnsiTerminal(std::FILE* stream, TerminalSize& size) {
+    if (!IsTerminal(stream)) {
+        return false;
+    }
+    winsize window{};
+    const bool told =
+        ioctl(fileno(stream), TIOCGWINSZ, &window) == 0 && window.ws_row > 0 && window.ws_col > 0;
+    size = told ? TerminalSize{window.ws_row, window.ws_col} : TerminalSize{24, 80};
+    return true;
 }
 
 SocketHandle OpenTcpSocket() {

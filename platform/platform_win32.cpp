@@ -45,6 +45,23 @@ bool IsTerminal(std::FILE* stream) {
     return _isatty(_fileno(stream)) != 0;
 }
 
+bool StartAnsiTerminal(std::FILE* stream, TerminalSize& size) {
+    if (!IsTerminal(stream)) {
+        return false;
+    }
+    const auto console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0;
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!GetConsoleMode(console, &mode) ||
+        !SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) ||
+        !GetConsoleScreenBufferInfo(console, &info)) {
+        return false;
+    }
+    size = {info.srWindow.Bottom - info.srWindow.Top + 1,
+            info.srWindow.Right - info.srWindow.Left + 1};
+    return true;
+}
+
 SocketHandle OpenTcpSocket() {
     SOCKET handle = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (handle == INVALID_SOCKET) {

@@ -1,8 +1,10 @@
 // The output modes on their own: JSON text, the JSON Lines sink, the quiet sink, the mode chosen
-// from a command line, and the progress line on a terminal.
+// from a command line, the progress line on a terminal and a station's progress block.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,12 +12,15 @@
 #include "json_check.h"
 #include "json_lines_sink.h"
 #include "output_mode.h"
+#include "progress_block.h"
 #include "progress_line.h"
 #include "qel_codes.h"
 #include "quiet_sink.h"
 #include "temp_dir.h"
 
 #ifndef _WIN32
+#include <sys/ioctl.h>
+
 #include "pty_pair.h"
 #endif
 
@@ -83,6 +88,21 @@ qel_event Progress(int phase, int done, int total, std::uint32_t ms) {
     event.pages_done = done;
     event.pages_total = total;
     event.elapsed_ms = ms;
+    return event;
+}
+
+qel_event Attempt(int attempt) {
+    qel_event event = qel::MakeEvent(QEL_EVENT_ATTEMPT);
+    event.phase = QEL_PHASE_OPEN;
+    event.attempt = attempt;
+    return event;
+}
+
+qel_event Ending(int code, int failure) {
+    qel_event event = qel::MakeEvent(QEL_EVENT_RESULT);
+    event.ok = failure == QEL_FAILURE_NONE ? 1 : 0;
+    event.code = code;
+    event.failure = failure;
     return event;
 }
 
@@ -223,6 +243,151 @@ TEST(ProgressText, SaysPhasePercentPagesRateAndTimeLeft) {
               "verify_crc     0%  0/1 pages  0 B/s  -:-- left");
 }
 
+struct StatusCase {
+    const char* name;
+    std::vector<qel_event> events;
+    cli::DeviceStatus::State state;
+    std::string words;
+};
+
+class DeviceStatusAfter : public testing::TestWithParam<StatusCase> {};
+
+TEST_P(DeviceStatusAfter, SaysHowFarTheDeviceGot) {
+    cli::DeviceStatus status;
+    for (const qel_event& event : GetParam().events) {
+        status.Follow(event);
+    }
+    EXPECT_EQ(status.Now(), GetParam().state);
+    EXPECT_EQ(status.Words(), GetParam().words);
+}
+
+using State = cli::DeviceStatus::State;
+const qel_event kOpened = qel::MakeEvent(QEL_EVENT_OPEN);
+const qel_event kHalfWritten = Progress(QEL_PHASE_WRITE, 50, 100, 1000);
+
+INSTANTIATE_TEST_SUITE_P(
+    Events, DeviceStatusAfter,
+    testing::Values(
+        StatusCase{"None", {}, State::kWaiting, "waiting"},
+        StatusCase{"FirstAttempt", {Attempt(1)}, State::kRunning, "connecting"},
+        StatusCase{
+            "LaterAttempt", {Attempt(1), Attempt(3)}, State::kRunning, "attempt 3: connecting"},
+        StatusCase{"RefusedConnection",
+                   {Attempt(2), Line(QEL_EVENT_OPEN, 5020, "")},
+                   State::kRunning,
+                   "attempt 2: cannot connect (5020)"},
+        StatusCase{"Progress",
+                   {Attempt(1), kOpened, kHalfWritten},
+                   State::kRunning,
+                   cli::ProgressText(kHalfWritten, 0, -1)},
+        StatusCase{"ProgressOfALaterAttempt",
+                   {Attempt(2), kOpened, kHalfWritten},
+                   State::kRunning,
+                   "attempt 2: " + cli::ProgressText(kHalfWritten, 0, -1)},
+        StatusCase{"Done", {Attempt(1), Ending(0, QEL_FAILURE_NONE)}, State::kOk, "done ok"},
+        StatusCase{"Failed",
+                   {Attempt(1), Ending(5008, QEL_FAILURE_WRONG_IMAGE)},
+                   State::kFailed,
+                   "failed 5008 wrong_image"}),
+    CaseName());
+
+// A station's progress block and the lines written around it, all on one screen, with a clock the
+// test moves.
+class ProgressBlockOn : public testing::Test {
+  protected:
+    std::unique_ptr<cli::ProgressBlock> Block(const std::vector<std::string>& names,
+                                              platform::TerminalSize size = {24, 80}) {
+        return std::make_unique<cli::ProgressBlock>(names, m_screen, size, m_writer,
+                                                    [this] { return m_now; });
+    }
+    std::string Screen() {
+        std::fflush(m_screen);
+        return ReadFileText(m_path);
+    }
+    // The lines of the block drawn 250 ms later.
+    std::vector<std::string> Redrawn() {
+        m_now += std::chrono::milliseconds(cli::kRedrawEveryMs);
+        m_writer.DrawOverlay();
+        const std::string screen = Screen();
+        const std::size_t erased = screen.rfind("[1A");
+        std::vector<std::string> lines;
+        std::size_t from = erased == std::string::npos ? 0 : erased + 4;
+        while ((from = screen.find('\n', from)) != std::string::npos) {
+            const std::size_t end = std::min(screen.find('\n', from + 1), screen.size());
+            lines.push_back(screen.substr(from + 1, end - from - 1));
+            from = end;
+        }
+        return lines;
+    }
+    void TearDown() override { std::fclose(m_screen); }
+
+    // Erases a block of so many lines and leaves the cursor where the block began.
+    static std::string Erasing(int lines) {
+        std::string text = "\r\x1b[2K";
+        for (int line = 1; line < lines; ++line) {
+            text += "\x1b[1A\x1b[2K";
+        }
+        return text + "\x1b[1A";
+    }
+
+    TempDir m_dir;
+    std::string m_path = m_dir.Path("screen");
+    std::FILE* m_screen = std::fopen(m_path.c_str(), "w+b");
+    cli::LineWriter m_writer{m_screen};
+    std::chrono::milliseconds m_now{0};
+};
+
+TEST_F(ProgressBlockOn, ATerminalStepsAsideForLinesAndRedrawsAtMostEveryQuarterSecond) {
+    auto block = Block({"10.0.0.1:262", "/dev/ttyUSB0"});
+    block->OnEvent(0, Attempt(1));                                  // drawn at 0 ms: too soon
+    m_writer.Write("\n[10.0.0.1:262] Connecting 10.0.0.1:262...");  // erased, too soon to draw
+    m_now = std::chrono::milliseconds(200);
+    block->OnEvent(1, Attempt(1));  // too soon
+    m_now = std::chrono::milliseconds(250);
+    block->OnEvent(0, kHalfWritten);
+    m_now = std::chrono::milliseconds(400);
+    m_writer.Write("\n[/dev/ttyUSB0] Connecting /dev/ttyUSB0...");  // erased, too soon
+    m_now = std::chrono::milliseconds(500);
+    m_writer.Write("\n[/dev/ttyUSB0] Done.");  // drawn after it
+    block.reset();
+
+    const std::string twoRunning = "\n10.0.0.1:262  " + cli::ProgressText(kHalfWritten, 0, -1) +
+                                   "\n/dev/ttyUSB0  connecting"
+                                   "\n0 waiting, 2 running, 0 done ok, 0 failed";
+    EXPECT_EQ(Screen(), "\n2 waiting, 0 running, 0 done ok, 0 failed" + Erasing(1) +
+                            "\n[10.0.0.1:262] Connecting 10.0.0.1:262..." + twoRunning +
+                            Erasing(3) + "\n[/dev/ttyUSB0] Connecting /dev/ttyUSB0..." +
+                            "\n[/dev/ttyUSB0] Done." + twoRunning + Erasing(3));
+}
+
+TEST_F(ProgressBlockOn, ASmallTerminalShowsRunningDevicesFirstAndCutsLines) {
+    auto block = Block({"a", "b", "c", "d", "e", "f"}, {5, 56});
+    block->OnEvent(0, Attempt(1));
+    block->OnEvent(0, Ending(0, QEL_FAILURE_NONE));
+    for (std::size_t device = 1; device < 5; ++device) {
+        block->OnEvent(device, Attempt(1));
+    }
+    EXPECT_EQ(Redrawn(),
+              (std::vector<std::string>{"b  connecting", "c  connecting", "d  connecting",
+                                        "1 waiting, 4 running, 1 done ok, 0 failed, 2 not shown"}))
+        << "room for three devices and the counts below the last line written";
+
+    block.reset();
+    block = Block({"a", "b"});
+    block->OnEvent(1, Attempt(1));
+    block->OnEvent(0, Attempt(1));
+    block->OnEvent(0, Ending(0, QEL_FAILURE_NONE));
+    EXPECT_EQ(Redrawn(), (std::vector<std::string>{"a  done ok", "b  connecting",
+                                                   "0 waiting, 1 running, 1 done ok, 0 failed"}))
+        << "with room for all, every device that began, in their order";
+
+    block.reset();
+    block = Block({"a"}, {24, 12});
+    block->OnEvent(0, Attempt(1));
+    EXPECT_EQ(Redrawn(), (std::vector<std::string>{"a  connecti", "0 waiting, "}))
+        << "one short of the width: a wrapped line would throw the cursor movement off";
+}
+
 #ifndef _WIN32
 bool PrintsAll(const qel_event&) {
     return true;
@@ -251,6 +416,24 @@ TEST(ProgressLine, RedrawsInPlaceOnATerminalAndStepsAsideForText) {
     EXPECT_EQ(shown.back(), '\r');
     const std::size_t blankFrom = shown.rfind('\r', shown.size() - 2);
     EXPECT_EQ(shown.find_first_not_of(' ', blankFrom + 1), shown.size() - 1) << shown;
+}
+
+TEST(ProgressBlock, StartsOnlyOnATerminalAndTakesItsSize) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.IsOpen());
+    const winsize window{40, 100, 0, 0};
+    ASSERT_EQ(ioctl(pty.Master(), TIOCSWINSZ, &window), 0);
+    std::FILE* terminal = fdopen(open(pty.SlavePath(), O_WRONLY | O_NOCTTY), "w");
+    ASSERT_NE(terminal, nullptr);
+    platform::TerminalSize size{};
+    EXPECT_TRUE(platform::StartAnsiTerminal(terminal, size));
+    EXPECT_EQ(size.rows, 40);
+    EXPECT_EQ(size.columns, 100);
+    std::fclose(terminal);
+    TempDir dir;
+    std::FILE* file = std::fopen(dir.Path("not-a-terminal").c_str(), "w");
+    EXPECT_FALSE(platform::StartAnsiTerminal(file, size));
+    std::fclose(file);
 }
 #endif
 

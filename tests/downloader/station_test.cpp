@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
@@ -12,12 +13,14 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "device_model.h"
 #include "expected_image.h"
 #include "intel_hex_text.h"
 #include "output_checks.h"
+#include "progress_block.h"
 #include "run_capture.h"
 #include "sim_channel.h"
 #include "sleep_recorder.h"
@@ -242,6 +245,64 @@ TEST_F(Station, FaultyDevicesAreNamedWithTheirCodesAndTheWorstStatusIsTheExitSta
                                         "\n127.0.0.1:5002  unreachable  5020",
                                         "\n127.0.0.1:5003  wrong_image  5008",
                                         "\n127.0.0.1:5004  ok  ", "\n2 of 4 devices failed.\n"}));
+}
+
+TEST_F(Station, QuietPrintsEachDevicesErrorsAndFinalLineThenTheSummary) {
+    AddDevice(5001);
+    AddUnreachable(5002);
+    AddDevice(5003).Options().lieAboutCrc16 = true;
+    const RunResult result = Run({"/q", "/a=2"});
+
+    EXPECT_EQ(result.exitStatus, 3);
+    EXPECT_EQ(result.output.rfind("\n[127.0.0.1:500", 0), 0u) << "no banner, no loading";
+    const std::string refused = "ERROR: Cannot open communication channel. ec=5020";
+    const std::string gaveUp = "ERROR: Cannot download firmware to remote device.";
+    EXPECT_EQ(LinesOfDevice(result.output, 5001),
+              std::vector<std::string>{"File downloaded successfully."});
+    EXPECT_EQ(LinesOfDevice(result.output, 5002),
+              (std::vector<std::string>{refused, refused, gaveUp}));
+    EXPECT_EQ(LinesOfDevice(result.output, 5003),
+              (std::vector<std::string>{"ERROR: CRC16 of uploaded Application Image is incorrect.",
+                                        gaveUp}));
+    EXPECT_TRUE(InOrder(result.output, {"\n\nSummary:", "\n127.0.0.1:5002  unreachable  5020",
+                                        "\n127.0.0.1:5003  wrong_image  5008"}));
+    EXPECT_TRUE(EndsWith(result.output, "\n2 of 3 devices failed.\n"));
+}
+
+// Under the thread sanitizer this checks the block's locking; on the screen every device line
+// stays whole and every line of the block is erased in the end.
+TEST_F(Station, TheProgressBlockAndTheDeviceLinesShareTheScreenFromManyThreads) {
+    const std::string path = m_files.Path("screen");
+    std::FILE* screen = std::fopen(path.c_str(), "w+b");
+    ASSERT_NE(screen, nullptr);
+    const std::vector<std::string> names{"a", "b", "c", "d"};
+    constexpr int kPages = 50;
+    {
+        cli::LineWriter writer(screen);
+        std::atomic<long> now{0};
+        cli::ProgressBlock block(names, screen, {24, 80}, writer,
+                                 [&now] { return std::chrono::milliseconds(now += 30); });
+        std::vector<std::jthread> devices;
+        for (std::size_t device = 0; device < names.size(); ++device) {
+            devices.emplace_back([&, device] {
+                qel_event progress = qel::MakeEvent(QEL_EVENT_PROGRESS);
+                progress.phase = QEL_PHASE_WRITE;
+                progress.pages_total = kPages;
+                for (progress.pages_done = 1; progress.pages_done <= kPages;
+                     ++progress.pages_done) {
+                    block.OnEvent(device, progress);
+                    writer.Write("\n[" + names[device] + "] Write Page. ec = 0");
+                }
+            });
+        }
+    }
+    std::fclose(screen);
+    const std::string shown = LogText(path);
+    for (const std::string& name : names) {
+        EXPECT_EQ(CountOf(shown, "\n[" + name + "] Write Page. ec = 0"), kPages);
+    }
+    EXPECT_EQ(CountOf(shown, "\n") - kPages * static_cast<int>(names.size()),
+              CountOf(shown, "\x1b[1A"));
 }
 
 TEST_F(Station, UnreachableAloneGivesExitTwo) {
