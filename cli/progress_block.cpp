@@ -89,7 +89,8 @@ void ProgressBlock::Draw() {
     const std::vector<std::string> lines = Lines();
     for (const std::string& line : lines) {
         // A line as wide as the terminal would wrap, and the cursor movement would miss a line.
-        text += "\n" + line.substr(0, static_cast<std::size_t>(std::max(m_size.columns - 1, 1)));
+        text += '\n';
+        text.append(line, 0, static_cast<std::size_t>(std::max(m_size.columns - 1, 1)));
     }
     std::fputs(text.c_str(), m_terminal);
     std::fflush(m_terminal);
