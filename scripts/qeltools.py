@@ -153,13 +153,12 @@ class Simulator:
 
 class Timed:
     """A whole process timed from outside: seconds, the process's own CPU seconds (user and
-    system), its peak resident memory in KiB, exit status (None when it ran past its limit and
-    was killed) and output."""
+    system), exit status (None when it ran past its limit and was killed) and output. (Not its
+    peak memory: the child's ru_maxrss counts this Python process's pages from before the exec.)"""
 
     def __init__(self, seconds, usage, status, output):
         self.seconds, self.status, self.output = seconds, status, output
         self.cpu = usage.ru_utime + usage.ru_stime
-        self.peak_kib = usage.ru_maxrss
 
 
 def run_timed(command, limit=600, keep_output=False):
