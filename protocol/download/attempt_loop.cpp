@@ -17,6 +17,21 @@ bool IsSet(const std::atomic<bool>* cancel) {
     return cancel != nullptr && cancel->load();
 }
 
+// The pause after a failed attempt. A download that can be cancelled pauses in slices, so that a
+// cancel during a long pause (up to a minute) takes effect within a slice.
+void PauseAfterFailure(unsigned long milliseconds, const std::atomic<bool>* cancel) {
+    constexpr unsigned long kSliceMs = 100;
+    if (cancel == nullptr || milliseconds == 0) {
+        Sleep(milliseconds);
+        return;
+    }
+    for (unsigned long left = milliseconds; left > 0 && !cancel->load();) {
+        const unsigned long slice = left < kSliceMs ? left : kSliceMs;
+        Sleep(slice);
+        left -= slice;
+    }
+}
+
 // Opens the channel for an attempt; 0 or the channel's failure code.
 int OpenForAttempt(const DownloadChannel& channel, int attempt, EventEmitter& events) {
     events.Emit({.kind = QEL_EVENT_ATTEMPT, .phase = QEL_PHASE_OPEN, .attempt = attempt},
@@ -110,7 +125,7 @@ AttemptsEnding RunAttempts(QelProtocol& protocol, const DownloadChannel& channel
             outcome = Transmit(*channel.channel, protocol, ++transmissions, events, &code);
         }
         if (outcome == Outcome::kRetry && (pausesAfterLast || attempt < maxAttempts)) {
-            Sleep(settings.pauseMs);
+            PauseAfterFailure(settings.pauseMs, cancel);
         }
     }
     channel.channel->Close();

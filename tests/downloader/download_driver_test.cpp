@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "driver_fixture.h"
 #include "output_checks.h"
 #include "qel_download.h"
+#include "qel_sleep.h"
 #include "test_channels.h"
 #include "wire_text.h"
 
@@ -211,6 +213,29 @@ TEST_F(DriverTest, ImageThatCannotBePreparedEndsBeforeAnyOpen) {
     EXPECT_TRUE(EndsWith(result.output, "\nERROR: Cannot prepare data buffer."));
     EXPECT_TRUE(channel.Calls().empty());
     EXPECT_TRUE(Ends(Ending(), {1, QEL_FAILURE_FILE, 5028, 0}));
+}
+
+TEST_F(DriverTest, ACancelDuringThePauseEndsTheDownloadWithinASlice) {
+    static std::atomic<bool> cancel{false};
+    static std::vector<unsigned long> slices;
+    cancel = false;
+    slices.clear();
+    const qel::SleepFunction recorder = qel::SetSleepFunction([](unsigned long milliseconds) {
+        slices.push_back(milliseconds);
+        cancel = slices.size() == 3;  // the stop button, a third into the pause
+    });
+    OpeningFakeChannel channel(ChannelKind::kSerial, 1 << 30, 2143);
+    _serial_open_params params{7, 1000};
+    qel::DownloadChannel device;
+    device.channel = &channel;
+    device.openRecord = &params;
+    const qel::DownloadResult result =
+        qel::DownloadFile(m_settings.filePath, device, {}, m_events, &cancel);
+    qel::SetSleepFunction(recorder);
+
+    EXPECT_EQ(slices, (std::vector<unsigned long>{100, 100, 100}));
+    EXPECT_EQ(result.failure, QEL_FAILURE_CANCELLED);
+    EXPECT_EQ(result.attempts, 1);
 }
 
 TEST(MaxAttempts, BlindModeTriesPracticallyForever) {
