@@ -31,9 +31,8 @@ std::vector<std::optional<std::string>> RunThree(qelsim::DeviceModel& device) {
 }
 
 TEST(DeviceFaults, DroppedReplyStillActs) {
-    qelsim::DeviceOptions options;
-    options.dropReplies = {2};
-    qelsim::DeviceModel device(options);
+    qelsim::DeviceModel device;
+    device.Options().dropReplies = {2};
     const auto replies = RunThree(device);
     EXPECT_TRUE(replies[0]);
     EXPECT_FALSE(replies[1]);
@@ -44,9 +43,8 @@ TEST(DeviceFaults, DroppedReplyStillActs) {
 }
 
 TEST(DeviceFaults, CorruptedReplyFailsItsCrcOnly) {
-    qelsim::DeviceOptions options;
-    options.corruptReplies = {1, 3};
-    qelsim::DeviceModel device(options);
+    qelsim::DeviceModel device;
+    device.Options().corruptReplies = {1, 3};
     const auto replies = RunThree(device);
     EXPECT_FALSE(CrcHolds(wire::FromHex(*replies[0])));
     EXPECT_TRUE(CrcHolds(wire::FromHex(*replies[1])));
@@ -58,9 +56,8 @@ TEST(DeviceFaults, CorruptedReplyFailsItsCrcOnly) {
 }
 
 TEST(DeviceFaults, WrongMessageIdInAnOtherwiseSoundReply) {
-    qelsim::DeviceOptions options;
-    options.wrongIdReplies = {2};
-    qelsim::DeviceModel device(options);
+    qelsim::DeviceModel device;
+    device.Options().wrongIdReplies = {2};
     const auto replies = RunThree(device);
     const Bytes reply = wire::FromHex(*replies[1]);
     EXPECT_NE(reply[3], 3);
@@ -69,9 +66,8 @@ TEST(DeviceFaults, WrongMessageIdInAnOtherwiseSoundReply) {
 }
 
 TEST(DeviceFaults, StatusFaultRefusesWithoutActing) {
-    qelsim::DeviceOptions options;
-    options.failStatusRequests = {1, 2};
-    qelsim::DeviceModel device(options);
+    qelsim::DeviceModel device;
+    device.Options().failStatusRequests = {1, 2};
     const auto replies = RunThree(device);
     EXPECT_EQ(wire::FromHex(*replies[0])[4], 1);
     EXPECT_EQ(device.ResetCount(), 0U);
@@ -82,9 +78,8 @@ TEST(DeviceFaults, StatusFaultRefusesWithoutActing) {
 }
 
 TEST(DeviceFaults, WriteRefusedAtOneAddressOnly) {
-    qelsim::DeviceOptions options;
-    options.failWriteAddress = kPage;
-    qelsim::DeviceModel device(options);
+    qelsim::DeviceModel device;
+    device.Options().failWriteAddress = kPage;
     const auto refused = device.HandleRequest(wire::WritePageRequest(2, kPage, Bytes(256, 1)));
     const auto accepted =
         device.HandleRequest(wire::WritePageRequest(3, kPage + 256, Bytes(256, 1)));
@@ -96,10 +91,9 @@ TEST(DeviceFaults, WriteRefusedAtOneAddressOnly) {
 }
 
 TEST(DeviceFaults, WriteRefusedOnlySoManyTimes) {
-    qelsim::DeviceOptions options;
-    options.failWriteAddress = kPage;
-    options.failWriteTimes = 2;
-    qelsim::DeviceModel device(options);
+    qelsim::DeviceModel device;
+    device.Options().failWriteAddress = kPage;
+    device.Options().failWriteTimes = 2;
     std::vector<int> statuses;
     for (std::uint8_t id = 2; id < 6; ++id) {
         statuses.push_back(wire::FromHex(*device.HandleRequest(
@@ -114,9 +108,8 @@ TEST(DeviceFaults, WriteRefusedOnlySoManyTimes) {
 }
 
 TEST(DeviceFaults, FlippedReadLeavesMemoryAndCrcRight) {
-    qelsim::DeviceOptions options;
-    options.flipReadAddress = kPage;
-    qelsim::DeviceModel device(options);
+    qelsim::DeviceModel device;
+    device.Options().flipReadAddress = kPage;
     device.HandleRequest(wire::WritePageRequest(2, kPage, Bytes(256, 0x42)));
     device.HandleRequest(wire::WritePageRequest(3, kPage + 256, Bytes(256, 0x42)));
     const Bytes flipped = wire::FromHex(*device.HandleRequest(wire::ReadPageRequest(4, kPage)));
@@ -134,9 +127,8 @@ TEST(DeviceFaults, FlippedReadLeavesMemoryAndCrcRight) {
 }
 
 TEST(DeviceFaults, LyingCrcKeepsItsRecordSound) {
-    qelsim::DeviceOptions options;
-    options.lieAboutCrc16 = true;
-    qelsim::DeviceModel device(options);
+    qelsim::DeviceModel device;
+    device.Options().lieAboutCrc16 = true;
     const Bytes reply = wire::FromHex(*device.HandleRequest(wire::CrcRequest(2, 0x40000, 256)));
     EXPECT_EQ(reply[4], 0);
     EXPECT_EQ(qelsim::ByteSum({reply.data() + 5, 12}), 0xA5);
@@ -146,11 +138,10 @@ TEST(DeviceFaults, LyingCrcKeepsItsRecordSound) {
 }
 
 TEST(DeviceFaults, FaultsCombineOnOneRequest) {
-    qelsim::DeviceOptions options;
-    options.wrongIdReplies = {1};
-    options.corruptReplies = {1};
-    options.failStatusRequests = {1};
-    qelsim::DeviceModel device(options);
+    qelsim::DeviceModel device;
+    device.Options().wrongIdReplies = {1};
+    device.Options().corruptReplies = {1};
+    device.Options().failStatusRequests = {1};
     const Bytes reply = wire::FromHex(*device.HandleRequest(wire::Request(0x0A, 2)));
     EXPECT_EQ(reply[4], 1);
     EXPECT_NE(reply[3], 2);
@@ -159,9 +150,8 @@ TEST(DeviceFaults, FaultsCombineOnOneRequest) {
 }
 
 TEST(DeviceFaults, UnreadableLinesCountAsRequests) {
-    qelsim::DeviceOptions options;
-    options.dropReplies = {2};
-    qelsim::DeviceModel device(options);
+    qelsim::DeviceModel device;
+    device.Options().dropReplies = {2};
     EXPECT_FALSE(device.HandleRequest("garbage"));
     EXPECT_FALSE(device.HandleRequest(wire::Request(0x0A, 2)));  // request 2
     EXPECT_TRUE(device.HandleRequest(wire::Request(0x0A, 3)));
@@ -177,9 +167,8 @@ struct SilenceCase {
 class SilentRequests : public testing::TestWithParam<SilenceCase> {};
 
 TEST_P(SilentRequests, IgnoresThatManyRequests) {
-    qelsim::DeviceOptions options;
-    options.silentRequestsAfterReset = GetParam().silentRequests;
-    qelsim::DeviceModel device(options);
+    qelsim::DeviceModel device;
+    device.Options().silentRequestsAfterReset = GetParam().silentRequests;
     EXPECT_TRUE(device.HandleRequest(wire::Request(0x0A, 2)));  // the reset itself is answered
     std::uint8_t id = 3;
     for (const bool answered : GetParam().answeredAfterReset) {
@@ -204,9 +193,8 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST(DeviceFaults, SilenceRestartsWithEveryReset) {
-    qelsim::DeviceOptions options;
-    options.silentRequestsAfterReset = 1;
-    qelsim::DeviceModel device(options);
+    qelsim::DeviceModel device;
+    device.Options().silentRequestsAfterReset = 1;
     EXPECT_TRUE(device.HandleRequest(wire::Request(0x0A, 2)));
     EXPECT_FALSE(device.HandleRequest(wire::Request(0x0A, 3)));  // ignored: no reset
     EXPECT_TRUE(device.HandleRequest(wire::Request(0x0A, 4)));
@@ -254,20 +242,15 @@ TEST(DeviceFaults, FaultsMayChangeBetweenRequests) {
 using std::chrono::milliseconds;
 
 std::string ResetReply(std::uint8_t id) {
-    const std::uint8_t status[] = {0};
-    return qelsim::ToWireText(qelsim::BuildReplyFrame(0x0A, id, status));
-}
-
-std::string WriteReply(std::uint8_t id) {
-    const std::uint8_t status[] = {0};
-    return qelsim::ToWireText(qelsim::BuildReplyFrame(0x18, id, status));
+    return wire::StatusReply(0x0A, id);
 }
 
 class LinkTest : public testing::Test {
   protected:
-    qelsim::DeviceLink& Start(qelsim::TransportFaults faults, qelsim::DeviceOptions device = {}) {
-        m_device = std::make_unique<qelsim::DeviceModel>(std::move(device));
-        m_simulated = std::make_unique<qelsim::SimulatedDevice>(*m_device, m_outputs, faults);
+    // Starts the line with the faults and device options the test has set.
+    qelsim::DeviceLink& Start() {
+        m_device = std::make_unique<qelsim::DeviceModel>(m_deviceOptions);
+        m_simulated = std::make_unique<qelsim::SimulatedDevice>(*m_device, m_outputs, m_faults);
         m_link = std::make_unique<qelsim::DeviceLink>(*m_simulated, m_start);
         return *m_link;
     }
@@ -288,6 +271,8 @@ class LinkTest : public testing::Test {
         return sent;
     }
 
+    qelsim::TransportFaults m_faults;
+    qelsim::DeviceOptions m_deviceOptions;
     const qelsim::SteadyTime m_start = std::chrono::steady_clock::now();
     qelsim::SimOutputs m_outputs{"", ""};
     std::unique_ptr<qelsim::DeviceModel> m_device;
@@ -312,13 +297,11 @@ void PrintTo(const TimingCase& c, std::ostream* out) {
 class LinkTiming : public LinkTest, public testing::WithParamInterface<TimingCase> {};
 
 TEST_P(LinkTiming, RepliesLeaveWhenTheyAreDue) {
-    qelsim::TransportFaults faults;
-    faults.latencyMs = GetParam().latencyMs;
-    faults.flashMs = GetParam().flashMs;
-    faults.replyDelayMs = GetParam().replyDelayMs;
-    qelsim::DeviceOptions device;
-    device.failStatusRequests = GetParam().refused;
-    Start(faults, device);
+    m_faults.latencyMs = GetParam().latencyMs;
+    m_faults.flashMs = GetParam().flashMs;
+    m_faults.replyDelayMs = GetParam().replyDelayMs;
+    m_deviceOptions.failStatusRequests = GetParam().refused;
+    Start();
     Send(wire::WritePageRequest(2, kPage, Bytes(256, 1)) + "\r" +
          wire::WritePageRequest(3, kPage + 256, Bytes(256, 2)) + "\r" + wire::Request(0x0A, 4) +
          "\r");
@@ -343,9 +326,8 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName());
 
 TEST_F(LinkTest, LatencyPipelinesRequestsThatArriveApart) {
-    qelsim::TransportFaults faults;
-    faults.latencyMs = 20;
-    Start(faults);
+    m_faults.latencyMs = 20;
+    Start();
     Send(wire::Request(0x0A, 2) + "\r", 0);
     Send(wire::Request(0x0A, 3) + "\r", 5);
     m_link->Process(At(5));
@@ -373,11 +355,10 @@ void PrintTo(const ShapeCase& c, std::ostream* out) {
 class LineShape : public LinkTest, public testing::WithParamInterface<ShapeCase> {};
 
 TEST_P(LineShape, PutsOnTheLineWhatItSays) {
-    qelsim::TransportFaults faults;
-    faults.strayAfter = GetParam().stray;
-    faults.duplicateReplies = GetParam().duplicate;
-    faults.lateReplies = GetParam().late;
-    Start(faults);
+    m_faults.strayAfter = GetParam().stray;
+    m_faults.duplicateReplies = GetParam().duplicate;
+    m_faults.lateReplies = GetParam().late;
+    Start();
     Send(wire::Request(0x0A, 2) + "\r");
     m_link->Process(At(0));
     EXPECT_EQ(m_link->TakeDue(At(0)), GetParam().afterFirst);
@@ -402,27 +383,24 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName());
 
 TEST_F(LinkTest, CloseOnResetEndsOnceTheReplyHasLeftAndReadsNoMore) {
-    qelsim::TransportFaults faults;
-    faults.closeOnReset = true;
-    faults.latencyMs = 10;
-    Start(faults);
+    m_faults.closeOnReset = true;
+    m_faults.latencyMs = 10;
+    Start();
     Send(wire::WritePageRequest(2, kPage, Bytes(256, 1)) + "\r" + wire::Request(0x0A, 3) + "\r" +
          wire::Request(0x06, 4) + "\r");
     m_link->Process(At(0));
     EXPECT_EQ(m_link->Ended(), std::nullopt);
-    EXPECT_EQ(RunFrom(),
-              (std::vector<std::pair<int, std::string>>{{10, WriteReply(2) + ResetReply(3)}}));
+    EXPECT_EQ(RunFrom(), (std::vector<std::pair<int, std::string>>{
+                             {10, wire::StatusReply(0x18, 2) + ResetReply(3)}}));
     EXPECT_EQ(m_link->Ended(), qelsim::SessionEnd::kClosedOnReset);
     EXPECT_EQ(m_device->RequestCount(), 2U);  // the clock read went down with the line
     EXPECT_EQ(m_device->LastBootVerdict().rfind("boot failed", 0), 0U);
 }
 
 TEST_F(LinkTest, ARefusedResetKeepsTheLine) {
-    qelsim::TransportFaults faults;
-    faults.closeOnReset = true;
-    qelsim::DeviceOptions device;
-    device.failStatusRequests = {1};
-    Start(faults, device);
+    m_faults.closeOnReset = true;
+    m_deviceOptions.failStatusRequests = {1};
+    Start();
     Send(wire::Request(0x0A, 2) + "\r" + wire::Request(0x0A, 3) + "\r");
     EXPECT_EQ(RunFrom().size(), 1U);
     EXPECT_EQ(m_device->RequestCount(), 2U);
@@ -430,9 +408,8 @@ TEST_F(LinkTest, ARefusedResetKeepsTheLine) {
 }
 
 TEST_F(LinkTest, IdleCountsFromTheLastByteEitherWayAndNeverWhileAReplyWaits) {
-    qelsim::TransportFaults faults;
-    faults.latencyMs = 50;
-    Start(faults);
+    m_faults.latencyMs = 50;
+    Start();
     const milliseconds limit(1000);
     EXPECT_EQ(m_link->IdleDeadline(limit), At(1000));
     EXPECT_EQ(m_link->IdleDeadline(milliseconds(0)), std::nullopt);
@@ -487,10 +464,9 @@ TEST(BitNoise, FlipsAtTheRateAsked) {
 }
 
 TEST_F(LinkTest, NoiseStrikesWhatTheDeviceReadsAndWhatTheHostGets) {
-    qelsim::TransportFaults faults;
-    faults.noiseBitErrorRate = 0.005;  // about two requests in five meet a flip
-    faults.noiseSeed = 11;
-    Start(faults);
+    m_faults.noiseBitErrorRate = 0.005;  // about two requests in five meet a flip
+    m_faults.noiseSeed = 11;
+    Start();
     constexpr std::size_t kRequests = 200;
     for (std::size_t i = 0; i < kRequests; ++i) {
         Send(wire::Request(0x0A, 2) + "\r", static_cast<int>(i));
