@@ -71,6 +71,16 @@ class SimProcessTest : public testing::Test {
         }
         return static_cast<std::uint16_t>(std::stoi(*port));
     }
+    // Starts qel-sim on a pseudo-terminal and returns its path.
+    std::string StartPty(std::vector<std::string> extra = {}) {
+        extra.insert(extra.begin(), "--pty");
+        m_sim = StartSim(extra);
+        const std::string path = ReadSimulatorReadiness(*m_sim, kLimit).value_or("");
+        if (path.rfind("/dev/", 0) != 0) {
+            ADD_FAILURE() << "pty path: " << path;
+        }
+        return path;
+    }
 
     TempDir m_files;
     std::unique_ptr<ChildProcess> m_sim;
@@ -221,44 +231,31 @@ TEST_P(FaultFromCommandLine, IsAppliedToTheNamedRequest) {
     EXPECT_TRUE(FileComesToHold(log, GetParam().logged)) << ReadFileText(log);
 }
 
+// The log's line for request 1 (the reset) or 2 (the CRC16), as far as the faults applied to it.
+std::string Logged(int request, bool answered, const char* status, const char* faults) {
+    return std::string(request == 1 ? "\"n\":1,\"command\":10,\"id\":2,\"address\":0,\"length\":0,"
+                                    : "\"n\":2,\"command\":28,\"id\":3,\"address\":262144,"
+                                      "\"length\":256,") +
+           "\"answered\":" + (answered ? "true" : "false") + ",\"status\":" + status +
+           ",\"faults\":\"" + faults + "\"";
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Options, FaultFromCommandLine,
-    testing::Values(FaultOption{{"--drop-reply", "1"},
-                                "\"n\":1,\"command\":10,\"id\":2,\"address\":0,"
-                                "\"length\":0,\"answered\":false,\"status\":0,"
-                                "\"faults\":\"drop\""},
-                    FaultOption{{"--corrupt-reply", "2"},
-                                "\"n\":2,\"command\":28,\"id\":3,\"address\":262144,"
-                                "\"length\":256,\"answered\":true,\"status\":0,"
-                                "\"faults\":\"corrupt\""},
-                    FaultOption{{"--wrong-id", "1"}, "\"faults\":\"wrong-id\""},
-                    FaultOption{{"--fail-status", "2"}, "\"status\":1,\"faults\":\"status\""},
-                    FaultOption{{"--lie-crc"}, "\"faults\":\"lie-crc\""},
-                    FaultOption{{"--stray-char", "1"},
-                                "\"n\":1,\"command\":10,\"id\":2,"
-                                "\"address\":0,\"length\":0,"
-                                "\"answered\":true,\"status\":0,"
-                                "\"faults\":\"stray\""},
-                    FaultOption{{"--duplicate-reply", "2"}, "\"faults\":\"duplicate\""},
-                    FaultOption{{"--close-on-reset"}, "{\"event\":\"close\",\"reason\":\"reset\"}"},
-                    FaultOption{{"--late-reply", "1"},
-                                "\"answered\":true,\"status\":0,\"faults\":\"late\""},
-                    FaultOption{{"--slow-reply", "2:10"},
-                                "\"n\":2,\"command\":28,\"id\":3,\"address\":262144,"
-                                "\"length\":256,\"answered\":true,\"status\":0,"
-                                "\"faults\":\"slow\""},
-                    FaultOption{{"--silent-requests-after-reset", "forever"},
-                                "\"n\":2,\"command\":28,"
-                                "\"id\":3,\"address\":262144,"
-                                "\"length\":256,"
-                                "\"answered\":false,"
-                                "\"status\":null,"
-                                "\"faults\":\"silent\""},
-                    FaultOption{{"--silent-after-reset", "60"},
-                                "\"n\":2,\"command\":28,\"id\":3,"
-                                "\"address\":262144,\"length\":256,"
-                                "\"answered\":false,\"status\":null,"
-                                "\"faults\":\"silent\""}),
+    testing::Values(
+        FaultOption{{"--drop-reply", "1"}, Logged(1, false, "0", "drop")},
+        FaultOption{{"--corrupt-reply", "2"}, Logged(2, true, "0", "corrupt")},
+        FaultOption{{"--wrong-id", "1"}, "\"faults\":\"wrong-id\""},
+        FaultOption{{"--fail-status", "2"}, "\"status\":1,\"faults\":\"status\""},
+        FaultOption{{"--lie-crc"}, "\"faults\":\"lie-crc\""},
+        FaultOption{{"--stray-char", "1"}, Logged(1, true, "0", "stray")},
+        FaultOption{{"--duplicate-reply", "2"}, "\"faults\":\"duplicate\""},
+        FaultOption{{"--close-on-reset"}, "{\"event\":\"close\",\"reason\":\"reset\"}"},
+        FaultOption{{"--late-reply", "1"}, "\"answered\":true,\"status\":0,\"faults\":\"late\""},
+        FaultOption{{"--slow-reply", "2:10"}, Logged(2, true, "0", "slow")},
+        FaultOption{{"--silent-requests-after-reset", "forever"},
+                    Logged(2, false, "null", "silent")},
+        FaultOption{{"--silent-after-reset", "60"}, Logged(2, false, "null", "silent")}),
     [](const testing::TestParamInfo<FaultOption>& tested) {
         return NameOf(tested.param.option.front());
     });
@@ -374,9 +371,8 @@ int OpenPort(const std::string& path) {
 }
 
 TEST_F(SimProcessTest, PtyServesAcrossCloseAndReopen) {
-    m_sim = StartSim({"--pty"});
-    const auto path = ReadSimulatorReadiness(*m_sim, kLimit).value_or("");
-    ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
+    const std::string path = StartPty();
+    ASSERT_FALSE(HasFailure());
     for (std::uint8_t id = 2; id < 5; ++id) {
         LineClient port(OpenPort(path));
         ASSERT_GE(port.Fd(), 0);
@@ -388,21 +384,10 @@ TEST_F(SimProcessTest, PtyServesAcrossCloseAndReopen) {
     EXPECT_EQ(m_sim->Stop(kLimit), 0);
 }
 
-std::string StartPty(std::unique_ptr<ChildProcess>& sim, std::vector<std::string> extra) {
-    extra.insert(extra.begin(), "--pty");
-    sim = StartSim(extra);
-    const auto line = sim->ReadLine(kLimit);
-    if (!line || line->rfind("pty /dev/", 0) != 0) {
-        ADD_FAILURE() << "first line: " << line.value_or("(none)");
-        return {};
-    }
-    return line->substr(4);
-}
-
 // A device on a USB port vanishes while it reboots: the port answers nothing until it is closed,
 // and the next opening finds the device back.
 TEST_F(SimProcessTest, PtyAnswersNothingAfterResetUntilThePortIsClosed) {
-    const std::string path = StartPty(m_sim, {"--close-on-reset"});
+    const std::string path = StartPty({"--close-on-reset"});
     {
         LineClient port(OpenPort(path));
         ASSERT_TRUE(port.Send("5A0A7D024B92\r"));
@@ -420,7 +405,7 @@ TEST_F(SimProcessTest, PtyAnswersNothingAfterResetUntilThePortIsClosed) {
 // Noise on the pty: counted in the log as it strikes and in a summary at exit.
 TEST_F(SimProcessTest, NoiseIsCountedInTheLogAndAtExit) {
     const std::string log = File("noise.json");
-    const std::string path = StartPty(m_sim, {"--noise", "0.01", "--seed", "5", "--log", log});
+    const std::string path = StartPty({"--noise", "0.01", "--seed", "5", "--log", log});
     LineClient port(OpenPort(path));
     std::string requests;
     for (int i = 0; i < 50; ++i) {
@@ -444,9 +429,8 @@ bool Exclusive(const std::string& path) {
 
 // An ordinary user could not open the path again while it stays exclusive.
 TEST_F(SimProcessTest, PtyLeftInExclusiveUseIsReleasedWhenClosed) {
-    m_sim = StartSim({"--pty"});
-    const auto path = ReadSimulatorReadiness(*m_sim, kLimit).value_or("");
-    ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
+    const std::string path = StartPty();
+    ASSERT_FALSE(HasFailure());
     {
         LineClient port(OpenPort(path));
         ASSERT_EQ(ioctl(port.Fd(), TIOCEXCL), 0);
