@@ -158,13 +158,19 @@ TEST_F(ServiceOnDevice, ResetsTheDevice) {
     EXPECT_EQ(m_device.ResetCount(), 1u);
 }
 
-struct Refusal {
+// A command and the words of its failure.
+struct Failure {
     Arguments command;
     std::string message;
 };
 
+// Names a case by its command.
+std::string CommandName(const testing::TestParamInfo<Failure>& tested) {
+    return NameOf(tested.param.command.front());
+}
+
 class ServiceRefusedByDevice : public ServiceOnDevice,
-                               public ::testing::WithParamInterface<Refusal> {};
+                               public ::testing::WithParamInterface<Failure> {};
 
 TEST_P(ServiceRefusedByDevice, ExitsWithTheResultCodeAndItsMeaning) {
     m_device.Options().failStatusRequests = {1};
@@ -174,21 +180,14 @@ TEST_P(ServiceRefusedByDevice, ExitsWithTheResultCodeAndItsMeaning) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, ServiceRefusedByDevice,
-                         ::testing::Values(Refusal{{"write-config", std::string(68, '0')},
+                         ::testing::Values(Failure{{"write-config", std::string(68, '0')},
                                                    "Cannot write the configuration."},
-                                           Refusal{{"write-clock", std::string(32, '0')},
+                                           Failure{{"write-clock", std::string(32, '0')},
                                                    "Cannot write the system clock."},
-                                           Refusal{{"crc", "0x40000", "256"},
+                                           Failure{{"crc", "0x40000", "256"},
                                                    "Cannot read the device's CRC16."},
-                                           Refusal{{"reset"}, "Cannot reset the device."}),
-                         [](const testing::TestParamInfo<Refusal>& tested) {
-                             return NameOf(tested.param.command.front());
-                         });
-
-struct Failure {
-    Arguments command;
-    std::string message;
-};
+                                           Failure{{"reset"}, "Cannot reset the device."}),
+                         CommandName);
 
 class ServiceMeetsAFault : public ServiceOnDevice, public ::testing::WithParamInterface<Failure> {};
 
@@ -203,9 +202,7 @@ INSTANTIATE_TEST_SUITE_P(Commands, ServiceMeetsAFault,
                                                    "Cannot read the configuration."},
                                            Failure{{"read-clock"}, "Cannot read the system clock."},
                                            Failure{{"data", "1"}, "Cannot read the data reply."}),
-                         [](const testing::TestParamInfo<Failure>& tested) {
-                             return NameOf(tested.param.command.front());
-                         });
+                         CommandName);
 
 TEST_F(ServiceOnDevice, AFailedBlockLeavesNoFileBehind) {
     const std::string file = m_dir.Path("range.bin");
