@@ -8,6 +8,7 @@
 #include "hex_file.h"
 #include "hex_reader.h"
 #include "image_loader.h"
+#include "intel_hex_text.h"
 #include "temp_dir.h"
 
 namespace {
@@ -31,12 +32,10 @@ Loaded ReadFile(const std::string& path, qel::EventSink* sink = nullptr) {
     return loaded;
 }
 
-std::string Data(unsigned address) {  // 16 bytes 00..0F
-    char line[64];
-    unsigned sum = 0x10 + (address >> 8) + (address & 0xFF) + 0x78;
-    std::snprintf(line, sizeof line, ":10%04X00000102030405060708090A0B0C0D0E0F%02X\n", address,
-                  (0x100 - sum % 0x100) % 0x100);
-    return line;
+// A record of the 16 bytes 00 to 0F.
+std::string Data(std::uint16_t address) {
+    return IntelHexRecord(0x00, address, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}) +
+           "\n";
 }
 
 const std::string kEnd = ":00000001FF\n";
