@@ -160,35 +160,28 @@ TEST_P(HostileOption, IsRefusedWithItsMessageAndExitStatusOne) {
     EXPECT_EQ(run.output, kBanner + GetParam().messages);
 }
 
+// A download over TCP of a good HEX file.
+std::vector<std::string> Tcp(const std::string& address, const std::string& port) {
+    return {"/c=tcp", "/i=" + address, "/p=" + port, "/f=<hex>"};
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Options, HostileOption,
     ::testing::Values(
         // Host names are not resolved, so a name that resolves nowhere costs no lookup time.
-        OptionCase{"HostName", {"/c=tcp", "/i=localhost", "/p=80", "/f=<hex>"}, kBadAddress},
-        OptionCase{"UnresolvableName",
-                   {"/c=tcp", "/i=no.such.host.invalid", "/p=80", "/f=<hex>"},
-                   kBadAddress},
-        OptionCase{"AddressWithTextAfterASpace",
-                   {"/c=tcp", "/i=127.0.0.1 no.such.host", "/p=80", "/f=<hex>"},
-                   kBadAddress},
-        OptionCase{"AddressBeyondItsCapacity",
-                   {"/c=tcp", "/i=127.0.0.1" + std::string(40, '1'), "/p=80", "/f=<hex>"},
+        OptionCase{"HostName", Tcp("localhost", "80"), kBadAddress},
+        OptionCase{"UnresolvableName", Tcp("no.such.host.invalid", "80"), kBadAddress},
+        OptionCase{"AddressWithTextAfterASpace", Tcp("127.0.0.1 no.such.host", "80"), kBadAddress},
+        OptionCase{"AddressBeyondItsCapacity", Tcp("127.0.0.1" + std::string(40, '1'), "80"),
                    kBadAddress},
         OptionCase{"ChannelBeyondItsCapacity",
                    {"/c=tcp" + std::string(40, 'x'), "/i=127.0.0.1", "/p=80", "/f=<hex>"},
                    kUnknownChannel},
-        OptionCase{"PortBeyondItsCapacity",
-                   {"/c=tcp", "/i=127.0.0.1", "/p=" + std::string(40, '9'), "/f=<hex>"},
-                   kTcpRange},
-        OptionCase{
-            "NegativePort", {"/c=tcp", "/i=127.0.0.1", "/p=-1", "/f=<hex>"}, kPortNotPositive},
-        OptionCase{
-            "PortOfOnlyASpace", {"/c=tcp", "/i=127.0.0.1", "/p= ", "/f=<hex>"}, kPortNotPositive},
-        OptionCase{"PortWithTwoSigns",
-                   {"/c=tcp", "/i=127.0.0.1", "/p=+-80", "/f=<hex>"},
-                   kPortNotPositive},
-        OptionCase{
-            "HexadecimalPort", {"/c=tcp", "/i=127.0.0.1", "/p=0x50", "/f=<hex>"}, kPortNotPositive},
+        OptionCase{"PortBeyondItsCapacity", Tcp("127.0.0.1", std::string(40, '9')), kTcpRange},
+        OptionCase{"NegativePort", Tcp("127.0.0.1", "-1"), kPortNotPositive},
+        OptionCase{"PortOfOnlyASpace", Tcp("127.0.0.1", " "), kPortNotPositive},
+        OptionCase{"PortWithTwoSigns", Tcp("127.0.0.1", "+-80"), kPortNotPositive},
+        OptionCase{"HexadecimalPort", Tcp("127.0.0.1", "0x50"), kPortNotPositive},
         OptionCase{"SerialPortWithLeadingZero", {"/c=com", "/p=0256", "/f=<hex>"}, kSerialRange}),
     CaseName());
 
