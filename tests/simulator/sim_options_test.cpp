@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #endif
 
+#include <sstream>
+
 #include "case_name.h"
 #include "device_model.h"
 #include "sim_options.h"
@@ -127,42 +129,16 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SimOptions, UsageListsEveryOption) {
     const std::string usage = qelsim::UsageText();
-    for (const char* name : {"--tcp",
-                             "--listen",
-                             "--pty",
-                             "--memory-size",
-                             "--dump",
-                             "--log",
-                             "--config-file",
-                             "--data-file",
-                             "--raw-file",
-                             "--load",
-                             "--drop-reply",
-                             "--corrupt-reply",
-                             "--wrong-id",
-                             "--fail-status",
-                             "--fail-write-at",
-                             "--fail-write-at-times",
-                             "--flip-read-at",
-                             "--slow-reply",
-                             "--lie-crc",
-                             "--silent-after-reset",
-                             "--silent-requests-after-reset",
-                             "--close-after",
-                             "--refuse-connections",
-                             "--reply-delay",
-                             "--baud",
-                             "--late-reply",
-                             "--close-on-reset",
-                             "--stray-char",
-                             "--duplicate-reply",
-                             "--idle-timeout",
-                             "--noise",
-                             "--seed",
-                             "--latency",
-                             "--flash-ms",
-                             "--help"}) {
-        EXPECT_NE(usage.find(std::string("  ") + name + " "), std::string::npos) << name;
+    std::istringstream names(
+        "--tcp --listen --pty --memory-size --dump --log --config-file --data-file "
+        "--raw-file --load --drop-reply --corrupt-reply --wrong-id --fail-status "
+        "--fail-write-at --fail-write-at-times --flip-read-at --slow-reply --lie-crc "
+        "--silent-after-reset --silent-requests-after-reset --close-after "
+        "--refuse-connections --reply-delay --baud --late-reply --close-on-reset "
+        "--stray-char --duplicate-reply --idle-timeout --noise --seed --latency "
+        "--flash-ms --help");
+    for (std::string name; names >> name;) {
+        EXPECT_NE(usage.find("  " + name + " "), std::string::npos) << name;
     }
 }
 
