@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "case_name.h"
-#include "fake_channel.h"
 #include "protocol_access.h"
+#include "protocol_on_fake_channel.h"
 #include "trace_recorder.h"
 #include "wire_text.h"
 
@@ -112,14 +112,12 @@ TEST_P(BlockCommand, SendsItsFrameReadsItsReplyAndNotifiesTheWindow) {
 }
 
 TEST_P(BlockCommand, WithoutAWindowTheExchangeIsTheSame) {
-    FakeChannel channel;
-    channel.QueueReply(GetParam().goodReply(2));
-    QelProtocol protocol(&channel, 1, 1, nullptr);
+    ProtocolOnFakeChannel rig({GetParam().goodReply(2)});
     Bytes block;
     testing::internal::CaptureStdout();
-    EXPECT_EQ(GetParam().run(protocol, block), 0);
+    EXPECT_EQ(GetParam().run(rig.protocol, block), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(channel.Writes(), (std::vector<std::string>{Request(), "\r"}));
+    EXPECT_EQ(rig.channel.Writes(), (std::vector<std::string>{Request(), "\r"}));
 }
 
 // A spoilt reply: the result, and a read leaves the caller's record as it was.
@@ -173,13 +171,11 @@ TEST_P(BlockCommand, AFailedWriteSuppressesTheFollowingStepsAndNotifications) {
 }
 
 TEST_P(BlockCommand, UsesIdOneAfterId254) {
-    FakeChannel channel;
-    channel.QueueReply(GetParam().goodReply(1));
-    QelProtocol protocol(&channel, 1, 1, nullptr);
-    QelProtocolTestAccess(protocol).SetMsgId(254);
+    ProtocolOnFakeChannel rig({GetParam().goodReply(1)});
+    rig.access.SetMsgId(254);
     Bytes block;
-    EXPECT_EQ(GetParam().run(protocol, block), 0);
-    EXPECT_EQ(channel.Writes()[0].substr(6, 2), "01");
+    EXPECT_EQ(GetParam().run(rig.protocol, block), 0);
+    EXPECT_EQ(rig.channel.Writes()[0].substr(6, 2), "01");
 }
 
 INSTANTIATE_TEST_SUITE_P(All, BlockCommand, testing::ValuesIn(kOperations), CaseName());
@@ -187,23 +183,18 @@ INSTANTIATE_TEST_SUITE_P(All, BlockCommand, testing::ValuesIn(kOperations), Case
 TEST(ReadConfiguration, HandsOnANonZeroFourthByteAsTheFirstByteOfTheBlock) {
     Bytes block = kConfiguration;
     block[0] = 0x07;  // where other replies carry their status
-    FakeChannel channel;
-    channel.QueueReply(wire::BlockReply(0x02, 2, block));
-    QelProtocol protocol(&channel, 1, 1, nullptr);
+    ProtocolOnFakeChannel rig({wire::BlockReply(0x02, 2, block)});
     _qel_configuration configuration{};
-    EXPECT_EQ(protocol.ReadConfiguration(&configuration), 0);
+    EXPECT_EQ(rig.protocol.ReadConfiguration(&configuration), 0);
     EXPECT_EQ(Bytes(configuration.bytes, configuration.bytes + 34), block);
 }
 
 TEST(WriteCommands, ARefusingStatusByteIs5007) {
-    FakeChannel channel;
-    channel.QueueReply(wire::StatusReply(0x08, 2, 1));
-    channel.QueueReply(wire::StatusReply(0x03, 3, 0x80));
-    QelProtocol protocol(&channel, 1, 1, nullptr);
+    ProtocolOnFakeChannel rig({wire::StatusReply(0x08, 2, 1), wire::StatusReply(0x03, 3, 0x80)});
     const _qel_system_time clock{};
     const _qel_configuration configuration{};
-    EXPECT_EQ(protocol.WriteSystemTime(&clock), qel::kErrReplyStatus);
-    EXPECT_EQ(protocol.WriteConfiguration(&configuration), qel::kErrReplyStatus);
+    EXPECT_EQ(rig.protocol.WriteSystemTime(&clock), qel::kErrReplyStatus);
+    EXPECT_EQ(rig.protocol.WriteConfiguration(&configuration), qel::kErrReplyStatus);
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "case_name.h"
-#include "fake_channel.h"
 #include "protocol_access.h"
+#include "protocol_on_fake_channel.h"
 #include "trace_recorder.h"
 #include "wire_text.h"
 
@@ -72,13 +72,11 @@ std::vector<int> ReadLengths(const FakeChannel& channel) {
 }
 
 TEST(ReadData, WrapsTheExpectedReplyCodeAndHandsOnByteFour) {
-    FakeChannel channel;
-    channel.QueueReply(DataReply(0x10, 0x77));
-    QelProtocol protocol(&channel, 1, 1, nullptr);
+    ProtocolOnFakeChannel rig({DataReply(0x10, 0x77)});
     _read_data_reply_data data{};
-    ASSERT_EQ(protocol.ReadData(&data, 0x90), 0);
-    EXPECT_EQ(channel.Writes(), (std::vector<std::string>{wire::Request(0x90, 2), "\r"}));
-    EXPECT_EQ(ReadLengths(channel), std::vector<int>{199});
+    ASSERT_EQ(rig.protocol.ReadData(&data, 0x90), 0);
+    EXPECT_EQ(rig.channel.Writes(), (std::vector<std::string>{wire::Request(0x90, 2), "\r"}));
+    EXPECT_EQ(ReadLengths(rig.channel), std::vector<int>{199});
     EXPECT_EQ(data.bytes[0], 0x77);
     EXPECT_EQ(data.bytes[92], static_cast<std::uint8_t>(0x77 + 92));
 }
@@ -95,26 +93,22 @@ TEST(ReadData, RefusesAnUnreducedReplyCodeAndKeepsTheRecord) {
 }
 
 TEST(ReadData, NotifiesTheReplyCodeAsAFullInt) {
-    FakeChannel channel;
-    channel.QueueReply(DataReply(0x10, 0));
     TraceRecorder window;
-    QelProtocol protocol(&channel, 1, 1, window.Window());
+    ProtocolOnFakeChannel rig({DataReply(0x10, 0)}, window.Window());
     _read_data_reply_data data{};
-    ASSERT_EQ(protocol.ReadData(&data, 0x90), 0);
+    ASSERT_EQ(rig.protocol.ReadData(&data, 0x90), 0);
     ASSERT_EQ(window.Received().size(), 2u);
     EXPECT_EQ(window.Received()[0].wParam, (12u << 16) | 0x90);
     EXPECT_EQ(window.Received()[1].wParam, 0x110u);
 }
 
 TEST(ReadRawData, ReadsTheHeaderThenExactlyTheAnnouncedRest) {
-    FakeChannel channel;
-    channel.QueueReply(RawReply(0, 0x10, {0x01, 0x80}) + "5A");
-    QelProtocol protocol(&channel, 1, 1, nullptr);
+    ProtocolOnFakeChannel rig({RawReply(0, 0x10, {0x01, 0x80}) + "5A"});
     RawOutputs out;
-    ASSERT_EQ(protocol.ReadRawData(out.data.data(), out.length), 0);
+    ASSERT_EQ(rig.protocol.ReadRawData(out.data.data(), out.length), 0);
     EXPECT_EQ(out.Decoded(), (Bytes{0x01, 0x80}));
-    EXPECT_EQ(channel.Writes(), (std::vector<std::string>{wire::Request(0x05, 2), "\r"}));
-    EXPECT_EQ(ReadLengths(channel), (std::vector<int>{28, 9}));
+    EXPECT_EQ(rig.channel.Writes(), (std::vector<std::string>{wire::Request(0x05, 2), "\r"}));
+    EXPECT_EQ(ReadLengths(rig.channel), (std::vector<int>{28, 9}));
 }
 
 Bytes Repeated(std::size_t count, std::uint8_t value) {
@@ -132,13 +126,11 @@ class ReadRawDataRefuses : public ::testing::TestWithParam<RawFailure> {};
 
 TEST_P(ReadRawDataRefuses, AndLeavesTheOutputsAlone) {
     const RawFailure& c = GetParam();
-    FakeChannel channel;
-    channel.QueueReply(c.text);
-    QelProtocol protocol(&channel, 1, 1, nullptr);
+    ProtocolOnFakeChannel rig({c.text});
     RawOutputs out;
-    EXPECT_EQ(protocol.ReadRawData(out.data.data(), out.length), c.expected);
+    EXPECT_EQ(rig.protocol.ReadRawData(out.data.data(), out.length), c.expected);
     EXPECT_TRUE(out.Untouched());
-    EXPECT_EQ(ReadLengths(channel), c.reads);
+    EXPECT_EQ(ReadLengths(rig.channel), c.reads);
 }
 
 std::string Announcing(unsigned count) {
@@ -183,35 +175,29 @@ TEST(ReadRawData, ARefusedReplyLeavesNothingBehindForTheNextCommand) {
 }
 
 TEST(ReadRawData, AFailedWriteReadsNothing) {
-    FakeChannel channel;
-    channel.FailWrite(0, 5024);
-    channel.QueueReply(kTwoBytes);
-    QelProtocol protocol(&channel, 1, 1, nullptr);
+    ProtocolOnFakeChannel rig({kTwoBytes});
+    rig.channel.FailWrite(0, 5024);
     RawOutputs out;
-    EXPECT_EQ(protocol.ReadRawData(out.data.data(), out.length), 5024);
-    EXPECT_TRUE(ReadLengths(channel).empty());
+    EXPECT_EQ(rig.protocol.ReadRawData(out.data.data(), out.length), 5024);
+    EXPECT_TRUE(ReadLengths(rig.channel).empty());
     EXPECT_TRUE(out.Untouched());
 }
 
 TEST(ExtractRawData, RefusesACountBeyondTheArrayWhenCalledOnItsOwn) {
-    FakeChannel channel;
-    QelProtocol protocol(&channel, 1, 1, nullptr);
-    QelProtocolTestAccess access(protocol);
+    ProtocolOnFakeChannel rig;
     Bytes reply = RawHeader(0, 0, 1025);
     reply.resize(14 + 1025 + 3);
     unsigned char data[1024] = {};
     std::uint16_t length = 7;
-    EXPECT_EQ(access.ExtractRawData(reply.data(), data, length), 5027);
+    EXPECT_EQ(rig.access.ExtractRawData(reply.data(), data, length), 5027);
     EXPECT_EQ(length, 7);
 }
 
 TEST(ReadRawData, NotifiesOnceWithTheWholeReplyText) {
-    FakeChannel channel;
-    channel.QueueReply(kTwoBytes);
     TraceRecorder window;
-    QelProtocol protocol(&channel, 1, 1, window.Window());
+    ProtocolOnFakeChannel rig({kTwoBytes}, window.Window());
     RawOutputs out;
-    ASSERT_EQ(protocol.ReadRawData(out.data.data(), out.length), 0);
+    ASSERT_EQ(rig.protocol.ReadRawData(out.data.data(), out.length), 0);
     ASSERT_EQ(window.Received().size(), 2u);
     EXPECT_EQ(window.Received()[0].wParam, (12u << 16) | 0x05);
     EXPECT_EQ(window.Received()[1].wParam, 0x85u);
@@ -220,12 +206,10 @@ TEST(ReadRawData, NotifiesOnceWithTheWholeReplyText) {
 }
 
 TEST(ReadRawData, SendsNoReplyNotificationWhenRefusingTheCount) {
-    FakeChannel channel;
-    channel.QueueReply(Announcing(2000));
     TraceRecorder window;
-    QelProtocol protocol(&channel, 1, 1, window.Window());
+    ProtocolOnFakeChannel rig({Announcing(2000)}, window.Window());
     RawOutputs out;
-    EXPECT_EQ(protocol.ReadRawData(out.data.data(), out.length), 5027);
+    EXPECT_EQ(rig.protocol.ReadRawData(out.data.data(), out.length), 5027);
     EXPECT_EQ(window.Received().size(), 1u);
 }
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "fake_channel.h"
 #include "protocol_access.h"
+#include "protocol_on_fake_channel.h"
 #include "qel_event.h"
 #include "trace_recorder.h"
 #include "wire_text.h"
@@ -83,65 +83,53 @@ TEST(ProtocolObject, StartsWithTheFieldsOfAFreshObject) {
 }
 
 TEST(Exchange, SendsTheResetFrameForMessageIdTwoAndAcceptsItsReply) {
-    FakeChannel channel;
-    channel.QueueReply("5A8A7D02006DE3\r");
-    QelProtocol protocol(&channel, 1, 1, nullptr);
-    QelProtocolTestAccess access(protocol);
+    ProtocolOnFakeChannel rig({"5A8A7D02006DE3\r"});
     unsigned char reply[kResetReplyBytes + 1];
-    EXPECT_EQ(access.BareExchange(0x0A, reply, kResetReplyBytes, false), 0);
-    EXPECT_EQ(channel.Writes(), (std::vector<std::string>{"5A0A7D024B92", "\r"}));
-    ASSERT_EQ(channel.Calls().size(), 3u);
-    EXPECT_EQ(channel.Calls()[2].kind, FakeChannel::Call::kRead);
-    EXPECT_EQ(channel.Calls()[2].length, 15);
+    EXPECT_EQ(rig.access.BareExchange(0x0A, reply, kResetReplyBytes, false), 0);
+    EXPECT_EQ(rig.channel.Writes(), (std::vector<std::string>{"5A0A7D024B92", "\r"}));
+    ASSERT_EQ(rig.channel.Calls().size(), 3u);
+    EXPECT_EQ(rig.channel.Calls()[2].kind, FakeChannel::Call::kRead);
+    EXPECT_EQ(rig.channel.Calls()[2].length, 15);
     EXPECT_EQ(reply[4], 0);
     EXPECT_EQ(reply[7], 0x0D);
 }
 
 TEST(Exchange, EveryRequestConsumesAnIdAlsoWhenItFails) {
-    FakeChannel channel;
-    channel.FailWrite(0, 5024);
-    QelProtocol protocol(&channel, 1, 1, nullptr);
-    QelProtocolTestAccess access(protocol);
+    ProtocolOnFakeChannel rig;
+    rig.channel.FailWrite(0, 5024);
     unsigned char reply[8];
-    EXPECT_EQ(access.BareExchange(0x0A, reply, kResetReplyBytes, false), 5024);
-    EXPECT_EQ(access.MsgId(), 2);
+    EXPECT_EQ(rig.access.BareExchange(0x0A, reply, kResetReplyBytes, false), 5024);
+    EXPECT_EQ(rig.access.MsgId(), 2);
     // A failed text write sends no CR and reads nothing.
-    EXPECT_EQ(channel.Calls().size(), 1u);
-    EXPECT_EQ(access.BareExchange(0x0A, reply, kResetReplyBytes, false), FakeChannel::kSilentCode);
-    EXPECT_EQ(access.MsgId(), 3);
+    EXPECT_EQ(rig.channel.Calls().size(), 1u);
+    EXPECT_EQ(rig.access.BareExchange(0x0A, reply, kResetReplyBytes, false),
+              FakeChannel::kSilentCode);
+    EXPECT_EQ(rig.access.MsgId(), 3);
 }
 
 TEST(Exchange, WrapsTheIdFrom254ToOne) {
-    FakeChannel channel;
-    QelProtocol protocol(&channel, 1, 1, nullptr);
-    QelProtocolTestAccess access(protocol);
-    access.SetMsgId(253);
+    ProtocolOnFakeChannel rig;
+    rig.access.SetMsgId(253);
     unsigned char reply[8];
-    access.BareExchange(0x0A, reply, kResetReplyBytes, false);
-    EXPECT_EQ(access.MsgId(), 254);
-    access.BareExchange(0x0A, reply, kResetReplyBytes, false);
-    EXPECT_EQ(access.MsgId(), 1);
-    EXPECT_EQ(channel.Writes()[2].substr(6, 2), "01");
+    rig.access.BareExchange(0x0A, reply, kResetReplyBytes, false);
+    EXPECT_EQ(rig.access.MsgId(), 254);
+    rig.access.BareExchange(0x0A, reply, kResetReplyBytes, false);
+    EXPECT_EQ(rig.access.MsgId(), 1);
+    EXPECT_EQ(rig.channel.Writes()[2].substr(6, 2), "01");
 }
 
 TEST(Exchange, ReportsConversionAndCheckFailures) {
-    FakeChannel channel;
-    channel.QueueReply("5A8A7D02G06DE3\r");
-    channel.QueueReply("5A8A7D03006DE3\r");
-    QelProtocol protocol(&channel, 1, 1, nullptr);
-    QelProtocolTestAccess access(protocol);
+    ProtocolOnFakeChannel rig({"5A8A7D02G06DE3\r", "5A8A7D03006DE3\r"});
     unsigned char reply[8];
-    EXPECT_EQ(access.BareExchange(0x0A, reply, kResetReplyBytes, false), qel::kErrReplyNotHex);
-    EXPECT_EQ(access.BareExchange(0x0A, reply, kResetReplyBytes, false), qel::kErrReplyCrc);
+    EXPECT_EQ(rig.access.BareExchange(0x0A, reply, kResetReplyBytes, false), qel::kErrReplyNotHex);
+    EXPECT_EQ(rig.access.BareExchange(0x0A, reply, kResetReplyBytes, false), qel::kErrReplyCrc);
 }
 
 TEST(Exchange, AFailedReadSuppressesTheReplyNotification) {
-    FakeChannel channel;
     TraceRecorder window;
-    QelProtocol protocol(&channel, 1, 1, window.Window());
-    QelProtocolTestAccess access(protocol);
+    ProtocolOnFakeChannel rig({}, window.Window());
     unsigned char reply[8];
-    EXPECT_NE(access.BareExchange(0x0A, reply, kResetReplyBytes, true), 0);
+    EXPECT_NE(rig.access.BareExchange(0x0A, reply, kResetReplyBytes, true), 0);
     EXPECT_EQ(window.Received().size(), 1u);
 }
 
@@ -160,19 +148,17 @@ void PrintTo(const InStepCase& c, std::ostream* out) {
 class RecoveryRead : public testing::TestWithParam<InStepCase> {};
 
 TEST_P(RecoveryRead, KeepsOnlyTheReplyToTheRequestSentAgain) {
-    FakeChannel channel;
-    channel.QueueReadFailure(FakeChannel::kSilentCode);
-    channel.QueueReply(GetParam().line);
-    QelProtocol protocol(&channel, 1, 1, nullptr);
-    protocol.SetExchangeRetries(1);
-    QelProtocolTestAccess access(protocol);
+    ProtocolOnFakeChannel rig;
+    rig.channel.QueueReadFailure(FakeChannel::kSilentCode);
+    rig.channel.QueueReply(GetParam().line);
+    rig.protocol.SetExchangeRetries(1);
     unsigned char reply[kResetReplyBytes + 1];
     testing::internal::CaptureStdout();
-    EXPECT_EQ(access.BareExchange(0x0A, reply, kResetReplyBytes, false), GetParam().result);
+    EXPECT_EQ(rig.access.BareExchange(0x0A, reply, kResetReplyBytes, false), GetParam().result);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "\nWARNING: No valid reply (ec=5021). Sending the request again (retry 1 of 1).");
-    EXPECT_EQ(channel.Writes(), (std::vector<std::string>{wire::Request(0x0A, 2), "\r",
-                                                          wire::Request(0x0A, 3), "\r"}));
+    EXPECT_EQ(rig.channel.Writes(), (std::vector<std::string>{wire::Request(0x0A, 2), "\r",
+                                                              wire::Request(0x0A, 3), "\r"}));
     if (GetParam().result == 0) {
         EXPECT_EQ(reply[3], 3);
     }
@@ -203,13 +189,12 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<InStepCase>& tested) { return tested.param.name; });
 
 TEST(Exchange, WithoutRetriesAFailedExchangeIsNotSentAgain) {
-    FakeChannel channel;
-    channel.QueueReadFailure(FakeChannel::kSilentCode);
-    QelProtocol protocol(&channel, 1, 1, nullptr);
-    QelProtocolTestAccess access(protocol);
+    ProtocolOnFakeChannel rig;
+    rig.channel.QueueReadFailure(FakeChannel::kSilentCode);
     unsigned char reply[kResetReplyBytes + 1];
-    EXPECT_EQ(access.BareExchange(0x0A, reply, kResetReplyBytes, false), FakeChannel::kSilentCode);
-    EXPECT_EQ(channel.Writes().size(), 2u);
+    EXPECT_EQ(rig.access.BareExchange(0x0A, reply, kResetReplyBytes, false),
+              FakeChannel::kSilentCode);
+    EXPECT_EQ(rig.channel.Writes().size(), 2u);
 }
 
 TEST(ProtocolObject, CopyAssignmentCopiesSettingsWithoutSharingTheImage) {

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "case_name.h"
-#include "fake_channel.h"
 #include "protocol_access.h"
+#include "protocol_on_fake_channel.h"
 #include "trace_recorder.h"
 #include "wire_text.h"
 
@@ -24,26 +24,23 @@ Bytes BlockOf(std::uint8_t first) {
 }
 
 TEST(ReadMemory, SendsABalancedRecordAndCopiesTheBlock) {
-    FakeChannel channel;
-    channel.QueueReply(wire::ReadReply({}, BlockOf(7)));
-    QelProtocol protocol(&channel, 1, 1, nullptr);
+    ProtocolOnFakeChannel rig({wire::ReadReply({}, BlockOf(7))});
     std::array<unsigned char, 256> block{};
-    ASSERT_EQ(protocol.ReadMemory(kBase, block.data()), 0);
+    ASSERT_EQ(rig.protocol.ReadMemory(kBase, block.data()), 0);
     // The record 5A 00 00 04 00 00 01 46 adds up to 0xA5.
-    EXPECT_EQ(channel.Writes(), (std::vector<std::string>{
-                                    wire::Request(0x1A, 2, {0x5A, 0, 0, 4, 0, 0, 1, 0x46}), "\r"}));
-    EXPECT_EQ(channel.Calls().back().length, 543);
+    EXPECT_EQ(
+        rig.channel.Writes(),
+        (std::vector<std::string>{wire::Request(0x1A, 2, {0x5A, 0, 0, 4, 0, 0, 1, 0x46}), "\r"}));
+    EXPECT_EQ(rig.channel.Calls().back().length, 543);
     const Bytes expected = BlockOf(7);
     EXPECT_TRUE(std::equal(block.begin(), block.end(), expected.begin()));
 }
 
 TEST(ReadMemory, PassesTheAddressBitsOfANegativeInt) {
-    FakeChannel channel;
-    channel.QueueReply(wire::ReadReply({.address = 0xFFFFFF00u}, BlockOf(0)));
-    QelProtocol protocol(&channel, 1, 1, nullptr);
+    ProtocolOnFakeChannel rig({wire::ReadReply({.address = 0xFFFFFF00u}, BlockOf(0))});
     std::array<unsigned char, 256> block{};
-    EXPECT_EQ(protocol.ReadMemory(-256, block.data()), 0);
-    EXPECT_EQ(channel.Writes()[0].substr(8, 14), "5A00FFFFFF0001");
+    EXPECT_EQ(rig.protocol.ReadMemory(-256, block.data()), 0);
+    EXPECT_EQ(rig.channel.Writes()[0].substr(8, 14), "5A00FFFFFF0001");
 }
 
 struct BadRecord {
@@ -55,12 +52,10 @@ struct BadRecord {
 class ReadMemoryRefuses : public ::testing::TestWithParam<BadRecord> {};
 
 TEST_P(ReadMemoryRefuses, AndKeepsTheCallersBlock) {
-    FakeChannel channel;
-    channel.QueueReply(wire::ReadReply(GetParam().echo, BlockOf(1)));
-    QelProtocol protocol(&channel, 1, 1, nullptr);
+    ProtocolOnFakeChannel rig({wire::ReadReply(GetParam().echo, BlockOf(1))});
     std::array<unsigned char, 256> block;
     block.fill(0xEE);
-    EXPECT_EQ(protocol.ReadMemory(kBase, block.data()), GetParam().expected);
+    EXPECT_EQ(rig.protocol.ReadMemory(kBase, block.data()), GetParam().expected);
     for (unsigned char b : block) {
         ASSERT_EQ(b, 0xEE);
     }
@@ -78,51 +73,44 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName());
 
 TEST(WriteMemory, BalancesTheRecordOverFieldsAndContent) {
-    FakeChannel channel;
-    channel.QueueReply(wire::StatusReply(0x18, 2));
-    QelProtocol protocol(&channel, 1, 1, nullptr);
+    ProtocolOnFakeChannel rig({wire::StatusReply(0x18, 2)});
     std::array<unsigned char, 256> block;
     block.fill(0xFF);
-    ASSERT_EQ(protocol.WriteMemory(kBase, block.data()), 0);
+    ASSERT_EQ(rig.protocol.WriteMemory(kBase, block.data()), 0);
     Bytes frame{0x5A, 0x18, 0x7D, 2, 0x5A, 0, 0, 4, 0, 0, 1, 0x46};
     frame.insert(frame.end(), 256, 0xFF);
-    EXPECT_EQ(channel.Writes(), (std::vector<std::string>{wire::Text(frame), "\r"}));
-    EXPECT_EQ(channel.Calls().back().length, 15);
+    EXPECT_EQ(rig.channel.Writes(), (std::vector<std::string>{wire::Text(frame), "\r"}));
+    EXPECT_EQ(rig.channel.Calls().back().length, 15);
 }
 
 TEST(WriteMemory, AFailedCrWriteReadsNothing) {
-    FakeChannel channel;
-    channel.FailWrite(1, 5025);
-    QelProtocol protocol(&channel, 1, 1, nullptr);
+    ProtocolOnFakeChannel rig;
+    rig.channel.FailWrite(1, 5025);
     const Bytes block = BlockOf(0x80);
-    EXPECT_EQ(protocol.WriteMemory(kBase, block.data()), 5025);
-    EXPECT_EQ(channel.Calls().size(), 2u);
+    EXPECT_EQ(rig.protocol.WriteMemory(kBase, block.data()), 5025);
+    EXPECT_EQ(rig.channel.Calls().size(), 2u);
 }
 
 TEST(ReadMemoryCrc16, SendsAddressAndSizeAndReturnsTheLittleEndianValue) {
-    FakeChannel channel;
-    channel.QueueReply(wire::CrcReply({.length = 0x1234}, 0x1234));
-    QelProtocol protocol(&channel, 1, 1, nullptr);
+    ProtocolOnFakeChannel rig({wire::CrcReply({.length = 0x1234}, 0x1234)});
     std::uint16_t crc = 0;
-    ASSERT_EQ(protocol.ReadMemoryCRC16(kBase, 0x1234, crc), 0);
+    ASSERT_EQ(rig.protocol.ReadMemoryCRC16(kBase, 0x1234, crc), 0);
     EXPECT_EQ(crc, 0x1234);
     // 0x4B minus the address and size bytes 04 34 12.
     const std::uint8_t checksum = 0x4B - 0x04 - 0x34 - 0x12;
-    EXPECT_EQ(channel.Writes()[0],
+    EXPECT_EQ(rig.channel.Writes()[0],
               wire::Request(0x1C, 2, {0x5A, 0, 0, 4, 0, 0x34, 0x12, 0, 0, checksum}));
-    EXPECT_EQ(channel.Calls().back().length, 39);
+    EXPECT_EQ(rig.channel.Calls().back().length, 39);
     // The value bytes travel low byte first: reply bytes 15 and 16 are 34 12.
-    EXPECT_EQ(channel.Calls().back().data.substr(30, 4), "3412");
+    EXPECT_EQ(rig.channel.Calls().back().data.substr(30, 4), "3412");
 }
 
 class ReadMemoryCrc16Refuses : public ::testing::TestWithParam<BadRecord> {};
 
 TEST_P(ReadMemoryCrc16Refuses, AndKeepsTheCallersValue) {
-    FakeChannel channel;
-    channel.QueueReply(wire::CrcReply(GetParam().echo, 0xBEEF));
-    QelProtocol protocol(&channel, 1, 1, nullptr);
+    ProtocolOnFakeChannel rig({wire::CrcReply(GetParam().echo, 0xBEEF)});
     std::uint16_t crc = 0x5555;
-    EXPECT_EQ(protocol.ReadMemoryCRC16(kBase, 256, crc), GetParam().expected);
+    EXPECT_EQ(rig.protocol.ReadMemoryCRC16(kBase, 256, crc), GetParam().expected);
     EXPECT_EQ(crc, 0x5555);
 }
 
@@ -148,14 +136,12 @@ struct TracedCommand {
 class MemoryCommandTrace : public ::testing::TestWithParam<TracedCommand> {};
 
 TEST_P(MemoryCommandTrace, NotifiesRequestAndWholeReply) {
-    FakeChannel channel;
-    channel.QueueReply(GetParam().reply);
     TraceRecorder window;
-    QelProtocol protocol(&channel, 1, 1, window.Window());
-    ASSERT_EQ(GetParam().run(protocol), 0);
+    ProtocolOnFakeChannel rig({GetParam().reply}, window.Window());
+    ASSERT_EQ(GetParam().run(rig.protocol), 0);
     ASSERT_EQ(window.Received().size(), 2u);
     EXPECT_EQ(window.Received()[0].wParam, GetParam().requestWParam);
-    EXPECT_EQ(window.Received()[0].text, channel.Writes()[0]);
+    EXPECT_EQ(window.Received()[0].text, rig.channel.Writes()[0]);
     EXPECT_EQ(window.Received()[1].wParam, GetParam().replyWParam);
     EXPECT_EQ(window.Received()[1].text, GetParam().reply);
 }

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "case_name.h"
-#include "fake_channel.h"
 #include "protocol_access.h"
+#include "protocol_on_fake_channel.h"
 #include "wire_text.h"
 
 namespace {
@@ -28,38 +28,33 @@ std::vector<char> CountingFirmware() {
 }
 
 TEST(PageCommands, ClearsTheHeaderPageWithTheFirstFrameAfterConstruction) {
-    FakeChannel channel;
-    channel.QueueReply("5A987D020015E6\r");
-    QelProtocol protocol(&channel, 1, 1, nullptr);
-    QelProtocolTestAccess access(protocol);
+    ProtocolOnFakeChannel rig({"5A987D020015E6\r"});
     CaptureStdout();
-    EXPECT_EQ(access.ClearPage(0x40000), 0);
+    EXPECT_EQ(rig.access.ClearPage(0x40000), 0);
     EXPECT_EQ(GetCapturedStdout(), "\nDBG: Clear Page at 0x40000");
-    EXPECT_EQ(channel.Writes(), (std::vector<std::string>{kFirstClearPageText, "\r"}));
-    ASSERT_EQ(channel.Calls().size(), 3u);
-    EXPECT_EQ(channel.Calls()[2].length, 15);
+    EXPECT_EQ(rig.channel.Writes(), (std::vector<std::string>{kFirstClearPageText, "\r"}));
+    ASSERT_EQ(rig.channel.Calls().size(), 3u);
+    EXPECT_EQ(rig.channel.Calls()[2].length, 15);
 }
 
 TEST(PageCommands, WritePageSendsThePageOfTheApplicationImageAtItsAddress) {
     std::vector<char> firmware = CountingFirmware();
-    FakeChannel channel;
-    QelProtocol protocol(&channel, 1, 1, nullptr);
-    QelProtocolTestAccess access(protocol);
+    ProtocolOnFakeChannel rig;
     CaptureStdout();
-    ASSERT_EQ(protocol.PrepareDataBuffer(firmware.data(), 0x3000, 0x3000 + 1000), 0);
-    channel.QueueReply(wire::StatusReply(0x18, 2));
-    channel.QueueReply(wire::StatusReply(0x18, 3));
-    EXPECT_EQ(access.WritePage(0x40100), 0);
-    EXPECT_EQ(access.WritePage(0x40000), 0);
+    ASSERT_EQ(rig.protocol.PrepareDataBuffer(firmware.data(), 0x3000, 0x3000 + 1000), 0);
+    rig.channel.QueueReply(wire::StatusReply(0x18, 2));
+    rig.channel.QueueReply(wire::StatusReply(0x18, 3));
+    EXPECT_EQ(rig.access.WritePage(0x40100), 0);
+    EXPECT_EQ(rig.access.WritePage(0x40000), 0);
     const std::string printed = GetCapturedStdout();
     EXPECT_NE(printed.find("\nDBG: Write Page at 0x40100\nDBG: Write Page at 0x40000"),
               std::string::npos);
 
-    const std::vector<std::string> writes = channel.Writes();
+    const std::vector<std::string> writes = rig.channel.Writes();
     ASSERT_EQ(writes.size(), 4u);
     for (int n = 0; n < 2; ++n) {
         const int offset = n == 0 ? 256 : 0;
-        Bytes page(access.DataBuffer() + offset, access.DataBuffer() + offset + 256);
+        Bytes page(rig.access.DataBuffer() + offset, rig.access.DataBuffer() + offset + 256);
         EXPECT_EQ(writes[2 * n].substr(24, 512), wire::Hex(page)) << "page " << n;
         EXPECT_EQ(writes[2 * n].size(), 540u);
     }
@@ -68,17 +63,15 @@ TEST(PageCommands, WritePageSendsThePageOfTheApplicationImageAtItsAddress) {
 
 TEST(PageCommands, WritePageOutsideTheApplicationImageSendsNothing) {
     std::vector<char> firmware = CountingFirmware();
-    FakeChannel channel;
-    QelProtocol protocol(&channel, 1, 1, nullptr);
-    QelProtocolTestAccess access(protocol);
-    EXPECT_EQ(access.WritePage(0x40000), qel::kErrNoImage);  // nothing prepared yet
+    ProtocolOnFakeChannel rig;
+    EXPECT_EQ(rig.access.WritePage(0x40000), qel::kErrNoImage);  // nothing prepared yet
     CaptureStdout();
-    protocol.PrepareDataBuffer(firmware.data(), 0x3000, 0x3000 + 1000);  // 1280 bytes
-    EXPECT_EQ(access.WritePage(0x40500), qel::kErrNoImage);
-    EXPECT_EQ(access.WritePage(0x3FF00), qel::kErrNoImage);
+    rig.protocol.PrepareDataBuffer(firmware.data(), 0x3000, 0x3000 + 1000);  // 1280 bytes
+    EXPECT_EQ(rig.access.WritePage(0x40500), qel::kErrNoImage);
+    EXPECT_EQ(rig.access.WritePage(0x3FF00), qel::kErrNoImage);
     GetCapturedStdout();
-    EXPECT_TRUE(channel.Calls().empty());
-    EXPECT_EQ(access.MsgId(), 1);
+    EXPECT_TRUE(rig.channel.Calls().empty());
+    EXPECT_EQ(rig.access.MsgId(), 1);
 }
 
 // How one exchange of a page command goes wrong, and the line that names it.
@@ -144,27 +137,25 @@ class PageCommandFailure : public testing::TestWithParam<std::tuple<CommandCase,
 
 TEST_P(PageCommandFailure, ReturnsTheStepsCodeAndNamesTheStepThatFailed) {
     const auto& [command, failure] = GetParam();
-    FakeChannel channel;
-    QelProtocol protocol(&channel, 1, 1, nullptr);
-    QelProtocolTestAccess access(protocol);
+    ProtocolOnFakeChannel rig;
     CaptureStdout();
-    ASSERT_EQ(protocol.PrepareDataBuffer(SharedFirmware().data(), 0x3000, 0x3000 + 1000), 0);
-    access.GenMsgId();  // the command under test uses id 3
+    ASSERT_EQ(rig.protocol.PrepareDataBuffer(SharedFirmware().data(), 0x3000, 0x3000 + 1000), 0);
+    rig.access.GenMsgId();  // the command under test uses id 3
     GetCapturedStdout();
 
     if (failure.script) {
-        failure.script(channel, command.reply(0));
+        failure.script(rig.channel, command.reply(0));
     } else {
-        channel.QueueReply(command.reply(1));
+        rig.channel.QueueReply(command.reply(1));
     }
     CaptureStdout();
-    EXPECT_EQ(command.run(access), failure.result);
+    EXPECT_EQ(command.run(rig.access), failure.result);
     std::string expected = command.startLine;
     if (*failure.line != '\0') {
         expected += std::string("\nDBG: ") + command.title + " Failed. " + failure.line;
     }
     EXPECT_EQ(GetCapturedStdout(), expected);
-    EXPECT_EQ(access.MsgId(), 3);
+    EXPECT_EQ(rig.access.MsgId(), 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllSteps, PageCommandFailure,
@@ -177,15 +168,12 @@ INSTANTIATE_TEST_SUITE_P(AllSteps, PageCommandFailure,
                          });
 
 TEST(PageCommands, AResetAnsweredAsAPageWriteIsABadReplyFormat) {
-    FakeChannel channel;
-    channel.QueueReply(wire::StatusReply(0x18, 2));
-    QelProtocol protocol(&channel, 1, 1, nullptr);
-    QelProtocolTestAccess access(protocol);
+    ProtocolOnFakeChannel rig({wire::StatusReply(0x18, 2)});
     CaptureStdout();
-    EXPECT_EQ(access.ResetDevice(), qel::kErrReplyCode);
+    EXPECT_EQ(rig.access.ResetDevice(), qel::kErrReplyCode);
     EXPECT_EQ(GetCapturedStdout(),
               "\nDBG: Reset Device\nDBG: Reset Device Failed. Reply format is bad.");
-    EXPECT_EQ(channel.Writes()[0], "5A0A7D024B92");
+    EXPECT_EQ(rig.channel.Writes()[0], "5A0A7D024B92");
 }
 
 TEST(ReadPage, SendsTheRecordOfTheAddressAndCopiesThePageOut) {
@@ -193,19 +181,16 @@ TEST(ReadPage, SendsTheRecordOfTheAddressAndCopiesThePageOut) {
     for (int i = 0; i < 256; ++i) {
         data[i] = static_cast<std::uint8_t>(255 - i);
     }
-    FakeChannel channel;
-    channel.QueueReply(wire::ReadReply({}, data));
-    QelProtocol protocol(&channel, 1, 1, nullptr);
-    QelProtocolTestAccess access(protocol);
+    ProtocolOnFakeChannel rig({wire::ReadReply({}, data)});
     unsigned char page[256] = {};
     CaptureStdout();
-    EXPECT_EQ(access.ReadPage(0x40000, page), 0);
+    EXPECT_EQ(rig.access.ReadPage(0x40000, page), 0);
     EXPECT_EQ(GetCapturedStdout(), "\nDBG: Read Page at 0x40000");
     EXPECT_EQ(Bytes(page, page + 256), data);
     // Record: start, address 0x40000, length 0x0100, checksum 0x46.
-    EXPECT_EQ(channel.Writes()[0].substr(0, 24), "5A1A7D025A00000400000146");
-    EXPECT_EQ(channel.Writes()[0].size(), 28u);
-    EXPECT_EQ(channel.Calls()[2].length, 543);
+    EXPECT_EQ(rig.channel.Writes()[0].substr(0, 24), "5A1A7D025A00000400000146");
+    EXPECT_EQ(rig.channel.Writes()[0].size(), 28u);
+    EXPECT_EQ(rig.channel.Calls()[2].length, 543);
 }
 
 struct RecordFault {
@@ -219,14 +204,11 @@ class ReadPageRecord : public testing::TestWithParam<RecordFault> {};
 TEST_P(ReadPageRecord, RefusesAMismatchWithoutALineAndLeavesTheDestination) {
     wire::Fields echo;
     GetParam().spoil(echo);
-    FakeChannel channel;
-    channel.QueueReply(wire::ReadReply(echo, Bytes(256, 0x11)));
-    QelProtocol protocol(&channel, 1, 1, nullptr);
-    QelProtocolTestAccess access(protocol);
+    ProtocolOnFakeChannel rig({wire::ReadReply(echo, Bytes(256, 0x11))});
     unsigned char page[256];
     std::fill(page, page + 256, 0xEE);
     CaptureStdout();
-    EXPECT_EQ(access.ReadPage(0x40000, page), GetParam().result);
+    EXPECT_EQ(rig.access.ReadPage(0x40000, page), GetParam().result);
     EXPECT_EQ(GetCapturedStdout(), GetParam().result == qel::kErrReadRecord
                                        ? "\nDBG: Read Page at 0x40000"
                                        : "\nDBG: Read Page at 0x40000\nDBG: Read Page Failed. "
@@ -252,17 +234,13 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ReadPage, ADigitOfThePageChangedIsACrcErrorAndANonDigitAConversionError) {
     const std::string good = wire::ReadReply({}, Bytes(256, 0));
     const std::size_t dataDigit = 2 * 100;
-    FakeChannel channel;
-    channel.QueueReply(Replace(good, dataDigit, '7'));
-    channel.QueueReply(Replace(good, dataDigit, 'x'));
-    QelProtocol protocol(&channel, 1, 1, nullptr);
-    QelProtocolTestAccess access(protocol);
-    access.SetMsgId(1);
+    ProtocolOnFakeChannel rig({Replace(good, dataDigit, '7'), Replace(good, dataDigit, 'x')});
+    rig.access.SetMsgId(1);
     unsigned char page[256];
     CaptureStdout();
-    EXPECT_EQ(access.ReadPage(0x40000, page), qel::kErrReplyCrc);
-    access.SetMsgId(1);  // the second reply carries id 2 as well
-    EXPECT_EQ(access.ReadPage(0x40000, page), qel::kErrReplyNotHex);
+    EXPECT_EQ(rig.access.ReadPage(0x40000, page), qel::kErrReplyCrc);
+    rig.access.SetMsgId(1);  // the second reply carries id 2 as well
+    EXPECT_EQ(rig.access.ReadPage(0x40000, page), qel::kErrReplyNotHex);
     GetCapturedStdout();
 }
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "fake_channel.h"
 #include "protocol_access.h"
+#include "protocol_on_fake_channel.h"
 #include "sleep_recorder.h"
 #include "trace_recorder.h"
 #include "wire_text.h"
@@ -12,14 +12,12 @@
 namespace {
 
 TEST(Reset, SendsTheResetFrameAndPrintsNothing) {
-    FakeChannel channel;
-    channel.QueueReply("5A8A7D02006DE3\r");
-    QelProtocol protocol(&channel, 1, 1, nullptr);
+    ProtocolOnFakeChannel rig({"5A8A7D02006DE3\r"});
     testing::internal::CaptureStdout();
-    EXPECT_EQ(protocol.Reset(), 0);
+    EXPECT_EQ(rig.protocol.Reset(), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(channel.Writes(), (std::vector<std::string>{"5A0A7D024B92", "\r"}));
-    EXPECT_EQ(channel.Calls()[2].length, 15);
+    EXPECT_EQ(rig.channel.Writes(), (std::vector<std::string>{"5A0A7D024B92", "\r"}));
+    EXPECT_EQ(rig.channel.Calls()[2].length, 15);
 }
 
 TEST(Reset, ReportsARefusalAndPassesOtherFailuresOn) {
@@ -36,11 +34,9 @@ TEST(Reset, ReportsARefusalAndPassesOtherFailuresOn) {
 
 // Every exchange notifies the window before sending and after the reply.
 TEST(Reset, NotifiesTheWindowOfRequestAndReply) {
-    FakeChannel channel;
-    channel.QueueReply("5A8A7D02006DE3\r");
     TraceRecorder window;
-    QelProtocol protocol(&channel, 1, 1, window.Window());
-    EXPECT_EQ(protocol.Reset(), 0);
+    ProtocolOnFakeChannel rig({"5A8A7D02006DE3\r"}, window.Window());
+    EXPECT_EQ(rig.protocol.Reset(), 0);
     ASSERT_EQ(window.Received().size(), 2u);
     EXPECT_EQ(window.Received()[0].message, 0x401u);
     EXPECT_EQ(window.Received()[0].wParam, 0xC000Au);
@@ -51,11 +47,10 @@ TEST(Reset, NotifiesTheWindowOfRequestAndReply) {
 
 TEST(Dummy, SendsFourFixedNotificationsASecondApart) {
     SleepRecorder sleeps;
-    FakeChannel channel;
     TraceRecorder window;
-    QelProtocol protocol(&channel, 1, 1, window.Window());
+    ProtocolOnFakeChannel rig({}, window.Window());
     testing::internal::CaptureStdout();
-    protocol.dummy();
+    rig.protocol.dummy();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     const std::vector<std::pair<std::uintptr_t, std::string>> expected = {
         {0x05, "Now dummy starting..."},
@@ -69,16 +64,15 @@ TEST(Dummy, SendsFourFixedNotificationsASecondApart) {
         EXPECT_EQ(window.Received()[i].text, expected[i].second);
     }
     EXPECT_EQ(SleepRecorder::Pauses(), (std::vector<unsigned long>{1000, 1000, 1000}));
-    EXPECT_TRUE(channel.Calls().empty());
+    EXPECT_TRUE(rig.channel.Calls().empty());
 }
 
 TEST(Dummy, WithoutAWindowStillPausesThreeTimes) {
     SleepRecorder sleeps;
-    FakeChannel channel;
-    QelProtocol protocol(&channel, 1, 1, nullptr);
-    protocol.dummy();
+    ProtocolOnFakeChannel rig;
+    rig.protocol.dummy();
     EXPECT_EQ(SleepRecorder::Pauses(), (std::vector<unsigned long>{1000, 1000, 1000}));
-    EXPECT_TRUE(channel.Calls().empty());
+    EXPECT_TRUE(rig.channel.Calls().empty());
 }
 
 }  // namespace
