@@ -40,9 +40,11 @@ class SimulatedDownload : public DriverTest {
         EXPECT_TRUE(firmware.has_value());
         return firmware ? expected::ApplicationImage(*firmware) : std::vector<std::uint8_t>{};
     }
-    std::vector<std::uint8_t> DeviceImage(std::size_t size) const {
+    // As much of the device's memory as the image of the file takes.
+    std::vector<std::uint8_t> DeviceImage() const {
         const auto& memory = m_device.Memory();
-        return {memory.begin() + kImageAddress, memory.begin() + kImageAddress + size};
+        return {memory.begin() + kImageAddress,
+                memory.begin() + kImageAddress + ExpectedImage().size()};
     }
     RunResult RunOnDevice() { return Run(&m_channel); }
 
@@ -64,13 +66,12 @@ TEST_P(SimulatedDownloadVerify, PutsTheApplicationImageIntoTheDevice) {
 
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_TRUE(EndsWith(result.output, kDownloaded));
-    const auto image = ExpectedImage();
-    EXPECT_EQ(DeviceImage(image.size()), image);
+    EXPECT_EQ(DeviceImage(), ExpectedImage());
     EXPECT_EQ(m_device.LastBootVerdict(), "boot ok");
     EXPECT_EQ(m_channel.Opens(), 1);
     EXPECT_EQ(m_channel.Closes(), 1);
 
-    const int pages = static_cast<int>(image.size() / 256);
+    const int pages = static_cast<int>(ExpectedImage().size() / 256);
     const auto starts = m_events.OfKind(QEL_EVENT_START);
     ASSERT_EQ(starts.size(), 1u);
     EXPECT_EQ(starts[0].event.address, 0x3000u);
@@ -96,8 +97,7 @@ TEST_F(SimulatedDownload, LostReplyIsRetriedAfterAPause) {
                          "\nOpen communication channel (attempt #2)...",
                          "\nTransmitte Data. Attempt #2.", kDownloaded}));
     EXPECT_EQ(SleepRecorder::Pauses(), std::vector<unsigned long>{5000});
-    const auto image = ExpectedImage();
-    EXPECT_EQ(DeviceImage(image.size()), image);
+    EXPECT_EQ(DeviceImage(), ExpectedImage());
     EXPECT_TRUE(Ends(Ending(), {0, QEL_FAILURE_NONE, 0, 2}));
 }
 
@@ -203,8 +203,7 @@ TEST_P(LineFaultDownload, EndsWithTheExactImageInBoundedAttempts) {
 
     EXPECT_EQ(result.exitStatus, 0) << result.output;
     EXPECT_TRUE(EndsWith(result.output, kDownloaded));
-    const auto image = ExpectedImage();
-    EXPECT_EQ(DeviceImage(image.size()), image);
+    EXPECT_EQ(DeviceImage(), ExpectedImage());
     EXPECT_EQ(m_device.LastBootVerdict(), "boot ok");
     const LineFaultCase::Counts& expected = c.expected;
     EXPECT_TRUE(Ends(Ending(), {0, QEL_FAILURE_NONE, 0, expected.attempts}));
@@ -218,40 +217,27 @@ TEST_P(LineFaultDownload, EndsWithTheExactImageInBoundedAttempts) {
 constexpr int kBlind = orvane::kRunModeBlind;
 constexpr int kAll = orvane::kRunModeAll;
 
-// The faults, each on the second request (the data page) unless named otherwise.
 using qelsim::DeviceOptions;
 using qelsim::TransportFaults;
-void Late(TransportFaults& l, DeviceOptions&) {
-    l.lateReplies = {2};
-}
-void Stray(TransportFaults& l, DeviceOptions&) {
-    l.strayAfter = {2};
-}
-void Twice(TransportFaults& l, DeviceOptions&) {
-    l.duplicateReplies = {2};
-}
-void SlowFirstClockRead(TransportFaults& l, DeviceOptions&) {
-    l.slowReplies = {{6, 6000}};
-}
-void CloseOnReset(TransportFaults& l, DeviceOptions&) {
-    l.closeOnReset = true;
-}
-void CloseOnResetAndBootSlowly(TransportFaults& l, DeviceOptions& d) {
-    l.closeOnReset = true;
-    d.silentRequestsAfterReset = 1;
-}
-void Drop(TransportFaults&, DeviceOptions& d) {
-    d.dropReplies = {2};
-}
-void DropTwoInARow(TransportFaults&, DeviceOptions& d) {
-    d.dropReplies = {2, 3};
-}
-void Corrupt(TransportFaults&, DeviceOptions& d) {
-    d.corruptReplies = {2};
-}
-void WrongId(TransportFaults&, DeviceOptions& d) {
-    d.wrongIdReplies = {2};
-}
+
+// The faults, each on the second request (the data page) unless named otherwise.
+struct Fault {
+    static void Late(TransportFaults& l, DeviceOptions&) { l.lateReplies = {2}; }
+    static void Stray(TransportFaults& l, DeviceOptions&) { l.strayAfter = {2}; }
+    static void Twice(TransportFaults& l, DeviceOptions&) { l.duplicateReplies = {2}; }
+    static void SlowFirstClockRead(TransportFaults& l, DeviceOptions&) {
+        l.slowReplies = {{6, 6000}};
+    }
+    static void CloseOnReset(TransportFaults& l, DeviceOptions&) { l.closeOnReset = true; }
+    static void CloseOnResetAndBootSlowly(TransportFaults& l, DeviceOptions& d) {
+        l.closeOnReset = true;
+        d.silentRequestsAfterReset = 1;
+    }
+    static void Drop(TransportFaults&, DeviceOptions& d) { d.dropReplies = {2}; }
+    static void DropTwoInARow(TransportFaults&, DeviceOptions& d) { d.dropReplies = {2, 3}; }
+    static void Corrupt(TransportFaults&, DeviceOptions& d) { d.corruptReplies = {2}; }
+    static void WrongId(TransportFaults&, DeviceOptions& d) { d.wrongIdReplies = {2}; }
+};
 
 // Blind mode: the failed step is passed over, the line comes back in step by itself, and the next
 // attempt finds the verified image and only resets the device; the device check reconnects at
@@ -260,20 +246,21 @@ void WrongId(TransportFaults&, DeviceOptions& d) {
 INSTANTIATE_TEST_SUITE_P(
     Faults, LineFaultDownload,
     testing::Values(
-        LineFaultCase{"BlindLateReply", kBlind, 0, &Late, {2, 0, 0, 1, 0}},
-        LineFaultCase{"BlindStrayCharacter", kBlind, 0, &Stray, {2, 0, 0, 1, 0}},
-        LineFaultCase{"BlindDuplicateReply", kBlind, 0, &Twice, {2, 0, 0, 1, 0}},
-        LineFaultCase{"BlindSlowClockReply", kBlind, 0, &SlowFirstClockRead, {1, 0, 1, 1, 1}},
-        LineFaultCase{"BlindCloseOnReset", kBlind, 0, &CloseOnReset, {1, 0, 1, 1, 0}},
+        LineFaultCase{"BlindLateReply", kBlind, 0, &Fault::Late, {2, 0, 0, 1, 0}},
+        LineFaultCase{"BlindStrayCharacter", kBlind, 0, &Fault::Stray, {2, 0, 0, 1, 0}},
+        LineFaultCase{"BlindDuplicateReply", kBlind, 0, &Fault::Twice, {2, 0, 0, 1, 0}},
         LineFaultCase{
-            "BlindClosedThenSilent", kBlind, 0, &CloseOnResetAndBootSlowly, {1, 0, 2, 1, 1}},
-        LineFaultCase{"RetryLostReply", kAll, 3, &Drop, {1, 1, 0, 1, 0}},
-        LineFaultCase{"RetryCorruptedReply", kAll, 3, &Corrupt, {1, 1, 0, 1, 0}},
-        LineFaultCase{"RetryWrongIdReply", kAll, 3, &WrongId, {1, 1, 0, 1, 0}},
-        LineFaultCase{"RetryLateReply", kAll, 3, &Late, {1, 1, 0, 1, 0}},
-        LineFaultCase{"RetryStrayCharacter", kAll, 3, &Stray, {1, 1, 0, 1, 0}},
-        LineFaultCase{"RetryInBlindMode", kBlind, 3, &DropTwoInARow, {1, 2, 0, 1, 0}},
-        LineFaultCase{"NoRetriesLostReply", kAll, 0, &Drop, {2, 0, 0, 2, 0}}),
+            "BlindSlowClockReply", kBlind, 0, &Fault::SlowFirstClockRead, {1, 0, 1, 1, 1}},
+        LineFaultCase{"BlindCloseOnReset", kBlind, 0, &Fault::CloseOnReset, {1, 0, 1, 1, 0}},
+        LineFaultCase{
+            "BlindClosedThenSilent", kBlind, 0, &Fault::CloseOnResetAndBootSlowly, {1, 0, 2, 1, 1}},
+        LineFaultCase{"RetryLostReply", kAll, 3, &Fault::Drop, {1, 1, 0, 1, 0}},
+        LineFaultCase{"RetryCorruptedReply", kAll, 3, &Fault::Corrupt, {1, 1, 0, 1, 0}},
+        LineFaultCase{"RetryWrongIdReply", kAll, 3, &Fault::WrongId, {1, 1, 0, 1, 0}},
+        LineFaultCase{"RetryLateReply", kAll, 3, &Fault::Late, {1, 1, 0, 1, 0}},
+        LineFaultCase{"RetryStrayCharacter", kAll, 3, &Fault::Stray, {1, 1, 0, 1, 0}},
+        LineFaultCase{"RetryInBlindMode", kBlind, 3, &Fault::DropTwoInARow, {1, 2, 0, 1, 0}},
+        LineFaultCase{"NoRetriesLostReply", kAll, 0, &Fault::Drop, {2, 0, 0, 2, 0}}),
     CaseName());
 
 TEST_F(SimulatedDownload, RetriesDoNotSendAgainWhatTheDeviceRefused) {
@@ -330,8 +317,7 @@ TEST_F(SimulatedDownload, RetriesServeADeviceSlowerThanTheLine) {
     const RunResult result = Run(&channel);
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_TRUE(Ends(Ending(), {0, QEL_FAILURE_NONE, 0, 1}));
-    const auto image = ExpectedImage();
-    EXPECT_EQ(DeviceImage(image.size()), image);
+    EXPECT_EQ(DeviceImage(), ExpectedImage());
 }
 
 // Stops the download it watches once the data pages have begun, as a station's stop button would.
