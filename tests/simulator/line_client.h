@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "read_with_deadline.h"
+
 namespace simtest {
 
 class LineClient {
@@ -40,24 +42,9 @@ class LineClient {
     // Exactly count bytes, or nullopt when the deadline passes or the line closes first.
     std::optional<std::string> Read(std::size_t count,
                                     std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        std::string text;
-        while (text.size() < count) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0) {
-                return std::nullopt;
-            }
-            pollfd entry{m_fd, POLLIN, 0};
-            if (poll(&entry, 1, static_cast<int>(left.count())) <= 0) {
-                continue;
-            }
-            char buffer[1024];
-            const ssize_t n = read(m_fd, buffer, std::min(sizeof buffer, count - text.size()));
-            if (n <= 0) {
-                return std::nullopt;
-            }
-            text.append(buffer, static_cast<std::size_t>(n));
+        std::string text = ReadWithDeadline(m_fd, count, limit);
+        if (text.size() < count) {
+            return std::nullopt;
         }
         return text;
     }

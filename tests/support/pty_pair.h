@@ -3,12 +3,13 @@
 #pragma once
 
 #include <fcntl.h>
-#include <poll.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <string>
+
+#include "read_with_deadline.h"
 
 class PtyPair {
   public:
@@ -38,24 +39,7 @@ class PtyPair {
 
     // What the slave wrote, up to count bytes, waiting at most timeoutMilliseconds in all.
     std::string Receive(std::size_t count, int timeoutMilliseconds = 2000) {
-        using Clock = std::chrono::steady_clock;
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
-        std::string text;
-        while (text.size() < count) {
-            auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            pollfd entry{m_master, POLLIN, 0};
-            if (left.count() <= 0 || poll(&entry, 1, static_cast<int>(left.count())) <= 0) {
-                break;
-            }
-            char piece[4096];
-            ssize_t got = read(m_master, piece, std::min(sizeof piece, count - text.size()));
-            if (got <= 0) {
-                break;
-            }
-            text.append(piece, static_cast<std::size_t>(got));
-        }
-        return text;
+        return ReadWithDeadline(m_master, count, std::chrono::milliseconds(timeoutMilliseconds));
     }
 
     // The line hangs up for whoever holds the slave.
