@@ -73,23 +73,14 @@ PageSet TheSecondHalf(Bytes& device) {
     }
     return pages;
 }
-// The CRC16 is linear with a zero start and no final XOR, and a byte followed by its own CRC16
-// (low byte first) has a CRC16 of 0: such a change is invisible to every range that holds it
-// whole. Inside one page this is the chance the usage text states; a block boundary that cuts it
-// shows each piece.
-void ChangeWithCrcZeroAt(Bytes& device, std::size_t at) {
-    const std::uint8_t marker = 0x5A;
-    const std::uint16_t crc = wire::Crc16Arc(&marker, 1);
-    device[at] ^= marker;
-    device[at + 1] ^= static_cast<std::uint8_t>(crc & 0xFF);
-    device[at + 2] ^= static_cast<std::uint8_t>(crc >> 8);
-}
+// A change that keeps the CRC16 of every range holding it whole: inside one page this is the
+// chance the usage text states; a block boundary that cuts it shows each piece.
 PageSet InvisibleChangeOfPage3(Bytes& device) {
-    ChangeWithCrcZeroAt(device, 3 * kPage + 100);
+    wire::ChangeKeepingCrc16(&device[3 * kPage + 100], 0x5A);
     return {};
 }
 PageSet CrcZeroChangeAcrossBlocks(Bytes& device) {
-    ChangeWithCrcZeroAt(device, 16 * kPage - 1);
+    wire::ChangeKeepingCrc16(&device[16 * kPage - 1], 0x5A);
     return {15, 16};
 }
 

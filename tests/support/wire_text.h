@@ -109,6 +109,16 @@ inline std::string BlockReply(std::uint8_t command, std::uint8_t id, const Bytes
     return Line(Frame(static_cast<std::uint8_t>(command + 0x80), id, block));
 }
 
+// Changes the three bytes from `at` so that the CRC16 of any range holding all three stays as it
+// was: CRC-16/ARC is linear with a zero start, and a byte followed by its own CRC16 (low byte
+// first) has a CRC16 of 0.
+inline void ChangeKeepingCrc16(std::uint8_t* at, std::uint8_t marker) {
+    const std::uint16_t crc = Crc16Arc(&marker, 1);
+    at[0] ^= marker;
+    at[1] ^= static_cast<std::uint8_t>(crc & 0xFF);
+    at[2] ^= static_cast<std::uint8_t>(crc >> 8);
+}
+
 // The fields of a memory record and of the reply around it: right for a block at 0x40000 by
 // default, any of them wrong on purpose.
 struct Fields {
