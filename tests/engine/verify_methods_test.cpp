@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "case_name.h"
-#include "fake_channel.h"
 #include "protocol_access.h"
+#include "protocol_on_fake_channel.h"
 #include "wire_text.h"
 
 namespace {
@@ -16,8 +16,8 @@ using testing::internal::GetCapturedStdout;
 using wire::Bytes;
 
 // A protocol object with the three-byte worked image (256 bytes, CRC16 0x6B7A) on a fake channel.
-struct Verifier {
-    Verifier() : protocol(&channel, 1, 1, nullptr), access(protocol) {
+struct Verifier : ProtocolOnFakeChannel {
+    Verifier() {
         std::vector<char> firmware(0x80000, static_cast<char>(0xFF));
         firmware[0x3000] = 'a';
         firmware[0x3001] = 'b';
@@ -26,16 +26,15 @@ struct Verifier {
         protocol.PrepareDataBuffer(firmware.data(), 0x3000, 0x3003);
         GetCapturedStdout();
     }
-    int Run(const std::function<int(QelProtocolTestAccess&)>& verify, std::string* printed) {
+    // Runs the verification; what it printed stays in `printed`.
+    int Run(const std::function<int(QelProtocolTestAccess&)>& verify) {
         CaptureStdout();
         const int result = verify(access);
-        *printed = GetCapturedStdout();
+        printed = GetCapturedStdout();
         return result;
     }
 
-    FakeChannel channel;
-    QelProtocol protocol;
-    QelProtocolTestAccess access;
+    std::string printed;
 };
 
 int Crc16(QelProtocolTestAccess& access) {
@@ -48,9 +47,8 @@ int Full(QelProtocolTestAccess& access) {
 TEST(VerifyWithCrc16, AsksForTheCrcOfTheWholeImageAndComparesIt) {
     Verifier verifier;
     verifier.channel.QueueReply(wire::CrcReply({}, 0x6B7A));
-    std::string printed;
-    EXPECT_EQ(verifier.Run(Crc16, &printed), 0);
-    EXPECT_EQ(printed, "\nDBG: Verify with CRC16\nCRC DATA: 0x6b7a\nCRC RESP: 0x6b7a");
+    EXPECT_EQ(verifier.Run(Crc16), 0);
+    EXPECT_EQ(verifier.printed, "\nDBG: Verify with CRC16\nCRC DATA: 0x6b7a\nCRC RESP: 0x6b7a");
     // Record: start, address 0x40000, size 256 as 32 bits, checksum.
     const std::string request =
         wire::Request(0x1C, 2, {0x5A, 0x00, 0x00, 0x04, 0x00, 0x00, 0x01, 0x00, 0x00, 0x46});
@@ -61,9 +59,8 @@ TEST(VerifyWithCrc16, AsksForTheCrcOfTheWholeImageAndComparesIt) {
 TEST(VerifyWithCrc16, ADifferentDeviceCrcPrintsBothAndIs5008) {
     Verifier verifier;
     verifier.channel.QueueReply(wire::CrcReply({}, 0x6B7B));
-    std::string printed;
-    EXPECT_EQ(verifier.Run(Crc16, &printed), qel::kErrImageCrcMismatch);
-    EXPECT_EQ(printed, "\nDBG: Verify with CRC16\nCRC DATA: 0x6b7a\nCRC RESP: 0x6b7b");
+    EXPECT_EQ(verifier.Run(Crc16), qel::kErrImageCrcMismatch);
+    EXPECT_EQ(verifier.printed, "\nDBG: Verify with CRC16\nCRC DATA: 0x6b7a\nCRC RESP: 0x6b7b");
 }
 
 struct CrcRecordFault {
@@ -78,9 +75,8 @@ TEST_P(VerifyWithCrc16Record, AMismatchIs5009WithoutTheCrcLines) {
     wire::Fields echo;
     GetParam().spoil(echo);
     verifier.channel.QueueReply(wire::CrcReply(echo, 0x6B7A));
-    std::string printed;
-    EXPECT_EQ(verifier.Run(Crc16, &printed), qel::kErrCrcRecord);
-    EXPECT_EQ(printed, "\nDBG: Verify with CRC16");
+    EXPECT_EQ(verifier.Run(Crc16), qel::kErrCrcRecord);
+    EXPECT_EQ(verifier.printed, "\nDBG: Verify with CRC16");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -111,9 +107,8 @@ class VerifyWithCrc16Failure : public testing::TestWithParam<StepFailure> {};
 TEST_P(VerifyWithCrc16Failure, NamesTheStepThatFailed) {
     Verifier verifier;
     GetParam().script(verifier.channel);
-    std::string printed;
-    EXPECT_EQ(verifier.Run(Crc16, &printed), GetParam().result);
-    EXPECT_EQ(printed, std::string("\nDBG: Verify with CRC16") + GetParam().lines);
+    EXPECT_EQ(verifier.Run(Crc16), GetParam().result);
+    EXPECT_EQ(verifier.printed, std::string("\nDBG: Verify with CRC16") + GetParam().lines);
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, VerifyWithCrc16Failure, testing::ValuesIn(kCrcFailures),
@@ -127,9 +122,9 @@ Bytes ImagePage(QelProtocolTestAccess& access) {
 TEST(VerifyWithReadBack, ComparesEveryPageFromThePageAddress) {
     Verifier verifier;
     verifier.channel.QueueReply(wire::ReadReply({}, ImagePage(verifier.access)));
-    std::string printed;
-    EXPECT_EQ(verifier.Run(Full, &printed), 0);
-    EXPECT_EQ(printed, "\nDBG: Verify with reading all data back\nDBG: Read Page at 0x40000");
+    EXPECT_EQ(verifier.Run(Full), 0);
+    EXPECT_EQ(verifier.printed,
+              "\nDBG: Verify with reading all data back\nDBG: Read Page at 0x40000");
     EXPECT_EQ(verifier.access.PageAddress(), 0x40100u);
 }
 
@@ -139,9 +134,8 @@ TEST(VerifyWithReadBack, ReportsTheFirstDifferentByte) {
     page[200] = 0xC3;  // zero fill in the image
     page[201] = 0x01;
     verifier.channel.QueueReply(wire::ReadReply({}, page));
-    std::string printed;
-    EXPECT_EQ(verifier.Run(Full, &printed), qel::kErrImageCorrupted);
-    EXPECT_EQ(printed,
+    EXPECT_EQ(verifier.Run(Full), qel::kErrImageCorrupted);
+    EXPECT_EQ(verifier.printed,
               "\nDBG: Verify with reading all data back\nDBG: Read Page at 0x40000"
               "\nERROR: Block at address 0x40000 contains corrupted data."
               "\nByte at position 200 is not the same as original one.\nOriginal: 0x0"
@@ -152,11 +146,11 @@ TEST(VerifyWithReadBack, ReportsTheFirstDifferentByte) {
 TEST(VerifyWithReadBack, PassesOnAReadFailureAndABadRecord) {
     Verifier verifier;
     verifier.channel.QueueReply(wire::ReadReply({.address = 0x40100}, ImagePage(verifier.access)));
-    std::string printed;
-    EXPECT_EQ(verifier.Run(Full, &printed), qel::kErrReadRecord);
-    EXPECT_EQ(printed, "\nDBG: Verify with reading all data back\nDBG: Read Page at 0x40000");
-    EXPECT_EQ(verifier.Run(Full, &printed), FakeChannel::kSilentCode);
-    EXPECT_EQ(printed,
+    EXPECT_EQ(verifier.Run(Full), qel::kErrReadRecord);
+    EXPECT_EQ(verifier.printed,
+              "\nDBG: Verify with reading all data back\nDBG: Read Page at 0x40000");
+    EXPECT_EQ(verifier.Run(Full), FakeChannel::kSilentCode);
+    EXPECT_EQ(verifier.printed,
               "\nDBG: Verify with reading all data back\nDBG: Read Page at 0x40000"
               "\nDBG: Read Page Failed. Cannot read reply.");
 }
@@ -164,9 +158,8 @@ TEST(VerifyWithReadBack, PassesOnAReadFailureAndABadRecord) {
 TEST(VerifyWithReadBack, StartingPastTheImageSendsNothing) {
     Verifier verifier;
     verifier.access.SetPageAddress(0x40100);
-    std::string printed;
-    EXPECT_EQ(verifier.Run(Full, &printed), 0);
-    EXPECT_EQ(printed, "\nDBG: Verify with reading all data back");
+    EXPECT_EQ(verifier.Run(Full), 0);
+    EXPECT_EQ(verifier.printed, "\nDBG: Verify with reading all data back");
     EXPECT_TRUE(verifier.channel.Calls().empty());
 }
 
