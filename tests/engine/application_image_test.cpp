@@ -17,34 +17,34 @@ using testing::internal::GetCapturedStdout;
 
 constexpr int kFirst = 0x3000;
 
-std::vector<char> Firmware() {
-    return std::vector<char>(0x80000, static_cast<char>(0xFF));
-}
+// A protocol object without a channel, and a firmware image of erased flash to prepare.
+struct Rig {
+    // For the tests that look only at the image, not at the lines that preparing it reports.
+    int PrepareQuietly(int first, int end) {
+        protocol.SetEventSink(&qel::SilentEventSink());
+        return protocol.PrepareDataBuffer(firmware.data(), first, end);
+    }
+    Bytes Image() const {
+        return Bytes(access.DataBuffer(), access.DataBuffer() + access.DataSize());
+    }
 
-// For the tests that look only at the image, not at the lines that preparing it reports.
-int PrepareQuietly(QelProtocol& protocol, char* firmware, int first, int end) {
-    protocol.SetEventSink(&qel::SilentEventSink());
-    return protocol.PrepareDataBuffer(firmware, first, end);
-}
-
-Bytes ImageOf(QelProtocolTestAccess& access) {
-    return Bytes(access.DataBuffer(), access.DataBuffer() + access.DataSize());
-}
+    std::vector<char> firmware = std::vector<char>(0x80000, static_cast<char>(0xFF));
+    QelProtocol protocol{nullptr, 1, 1, nullptr};
+    QelProtocolTestAccess access{protocol};
+};
 
 TEST(ApplicationImage, BuildsTheWorkedExampleForThreeBytes) {
-    std::vector<char> firmware = Firmware();
-    firmware[kFirst] = 'a';
-    firmware[kFirst + 1] = 'b';
-    firmware[kFirst + 2] = 'c';
-    QelProtocol protocol(nullptr, 1, 1, nullptr);
-    QelProtocolTestAccess access(protocol);
+    Rig rig;
+    rig.firmware[kFirst] = 'a';
+    rig.firmware[kFirst + 1] = 'b';
+    rig.firmware[kFirst + 2] = 'c';
     CaptureStdout();
-    ASSERT_EQ(protocol.PrepareDataBuffer(firmware.data(), kFirst, kFirst + 3), 0);
+    ASSERT_EQ(rig.protocol.PrepareDataBuffer(rig.firmware.data(), kFirst, kFirst + 3), 0);
     EXPECT_EQ(GetCapturedStdout(),
               "\nDBG: APP INFO\nDBG: DATA SIZE: 256\nDBG: IMG  SIZE: 3\nDBG: IMG CRC16: 0x9738"
               "\nDBG: AIH CRC16: 0xfe23");
 
-    const Bytes image = ImageOf(access);
+    const Bytes image = rig.Image();
     ASSERT_EQ(image.size(), 256u);
     EXPECT_EQ(Bytes(image.begin(), image.begin() + 10),
               (Bytes{0x5A, 0xFF, 0x00, 0xA5, 0x03, 0x00, 0x00, 0x00, 0x38, 0x97}));
@@ -60,17 +60,15 @@ class ApplicationImageSize : public testing::TestWithParam<std::pair<int, int>> 
 
 TEST_P(ApplicationImageSize, RoundsUpToWholePagesWithAtLeastOneByteOfFill) {
     const auto [length, size] = GetParam();
-    std::vector<char> firmware = Firmware();
-    QelProtocol protocol(nullptr, 1, 1, nullptr);
-    QelProtocolTestAccess access(protocol);
+    Rig rig;
     CaptureStdout();
-    ASSERT_EQ(protocol.PrepareDataBuffer(firmware.data(), kFirst, kFirst + length), 0);
+    ASSERT_EQ(rig.protocol.PrepareDataBuffer(rig.firmware.data(), kFirst, kFirst + length), 0);
     const std::string printed = GetCapturedStdout();
-    EXPECT_EQ(access.DataSize(), size);
+    EXPECT_EQ(rig.access.DataSize(), size);
     EXPECT_NE(printed.find("\nDBG: DATA SIZE: " + std::to_string(size) + "\n"), std::string::npos);
     EXPECT_NE(printed.find("\nDBG: IMG  SIZE: " + std::to_string(length) + "\n"),
               std::string::npos);
-    const Bytes image = ImageOf(access);
+    const Bytes image = rig.Image();
     EXPECT_EQ(image[64 + length], 0);  // the first byte of zero fill
 }
 
@@ -83,15 +81,13 @@ INSTANTIATE_TEST_SUITE_P(WorkedLengths, ApplicationImageSize,
                          });
 
 TEST(ApplicationImage, CopiesGapsAsTheyAreAndCoversExactlyTheDataWithItsCrc) {
-    std::vector<char> firmware = Firmware();
-    firmware[kFirst] = 0x01;
-    firmware[kFirst + 299] = 0x02;  // 298 bytes of 0xFF between
-    firmware[kFirst + 300] = 0x55;  // just past the end: not copied
-    QelProtocol protocol(nullptr, 1, 1, nullptr);
-    QelProtocolTestAccess access(protocol);
-    ASSERT_EQ(PrepareQuietly(protocol, firmware.data(), kFirst, kFirst + 300), 0);
-    const Bytes image = ImageOf(access);
-    const auto* data = reinterpret_cast<const unsigned char*>(firmware.data() + kFirst);
+    Rig rig;
+    rig.firmware[kFirst] = 0x01;
+    rig.firmware[kFirst + 299] = 0x02;  // 298 bytes of 0xFF between
+    rig.firmware[kFirst + 300] = 0x55;  // just past the end: not copied
+    ASSERT_EQ(rig.PrepareQuietly(kFirst, kFirst + 300), 0);
+    const Bytes image = rig.Image();
+    const auto* data = reinterpret_cast<const unsigned char*>(rig.firmware.data() + kFirst);
     EXPECT_EQ(Bytes(image.begin() + 64, image.begin() + 364), Bytes(data, data + 300));
     EXPECT_EQ(Bytes(image.begin() + 364, image.end()), Bytes(image.size() - 364, 0));
     const std::uint16_t dataCrc = qel::codec::Crc16(data, 300);
@@ -101,13 +97,11 @@ TEST(ApplicationImage, CopiesGapsAsTheyAreAndCoversExactlyTheDataWithItsCrc) {
 }
 
 TEST(ApplicationImage, ANewCallReplacesTheImage) {
-    std::vector<char> firmware = Firmware();
-    QelProtocol protocol(nullptr, 1, 1, nullptr);
-    QelProtocolTestAccess access(protocol);
-    ASSERT_EQ(PrepareQuietly(protocol, firmware.data(), kFirst, kFirst + 500), 0);
-    ASSERT_EQ(PrepareQuietly(protocol, firmware.data(), kFirst, kFirst + 3), 0);
-    EXPECT_EQ(access.DataSize(), 256);
-    EXPECT_EQ(access.DataBuffer()[4], 3);
+    Rig rig;
+    ASSERT_EQ(rig.PrepareQuietly(kFirst, kFirst + 500), 0);
+    ASSERT_EQ(rig.PrepareQuietly(kFirst, kFirst + 3), 0);
+    EXPECT_EQ(rig.access.DataSize(), 256);
+    EXPECT_EQ(rig.access.DataBuffer()[4], 3);
 }
 
 struct RefusedRange {
@@ -120,23 +114,21 @@ struct RefusedRange {
 class ApplicationImageRefusal : public testing::TestWithParam<RefusedRange> {};
 
 TEST_P(ApplicationImageRefusal, RefusesAndKeepsThePreviousImage) {
-    std::vector<char> firmware = Firmware();
-    firmware[kFirst] = 0x42;
-    QelProtocol protocol(nullptr, 1, 1, nullptr);
-    QelProtocolTestAccess access(protocol);
-    ASSERT_EQ(PrepareQuietly(protocol, firmware.data(), kFirst, kFirst + 3), 0);
-    const Bytes before = ImageOf(access);
-    const unsigned char* buffer = access.DataBuffer();
+    Rig rig;
+    rig.firmware[kFirst] = 0x42;
+    ASSERT_EQ(rig.PrepareQuietly(kFirst, kFirst + 3), 0);
+    const Bytes before = rig.Image();
+    const unsigned char* buffer = rig.access.DataBuffer();
 
     const RefusedRange& range = GetParam();
-    protocol.SetEventSink(nullptr);  // a refusal prints nothing even to the default sink
+    rig.protocol.SetEventSink(nullptr);  // a refusal prints nothing even to the default sink
     CaptureStdout();
-    EXPECT_NE(protocol.PrepareDataBuffer(range.nullImage ? nullptr : firmware.data(), range.first,
-                                         range.end),
+    EXPECT_NE(rig.protocol.PrepareDataBuffer(range.nullImage ? nullptr : rig.firmware.data(),
+                                             range.first, range.end),
               0);
     EXPECT_EQ(GetCapturedStdout(), "");
-    EXPECT_EQ(access.DataBuffer(), buffer);
-    EXPECT_EQ(ImageOf(access), before);
+    EXPECT_EQ(rig.access.DataBuffer(), buffer);
+    EXPECT_EQ(rig.Image(), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Ranges, ApplicationImageRefusal,
@@ -149,11 +141,9 @@ INSTANTIATE_TEST_SUITE_P(Ranges, ApplicationImageRefusal,
                          CaseName());
 
 TEST(ApplicationImage, TheWholeFirmwareImageIsAValidRange) {
-    std::vector<char> firmware = Firmware();
-    QelProtocol protocol(nullptr, 1, 1, nullptr);
-    QelProtocolTestAccess access(protocol);
-    EXPECT_EQ(PrepareQuietly(protocol, firmware.data(), 0, 0x80000), 0);
-    EXPECT_EQ(access.DataSize(), 0x80100);
+    Rig rig;
+    EXPECT_EQ(rig.PrepareQuietly(0, 0x80000), 0);
+    EXPECT_EQ(rig.access.DataSize(), 0x80100);
 }
 
 }  // namespace
