@@ -8,6 +8,12 @@ ProgramRun RunService(const std::vector<std::string>& arguments) {
     return RunProgram(QEL_SERVICE_PATH, arguments, 60s);
 }
 
+// The service command for the device on a TCP port of 127.0.0.1.
+std::vector<std::string> OverTcp(const std::string& port, std::vector<std::string> command) {
+    command.insert(command.begin(), {"/c=tcp", "/i=127.0.0.1", "/p=" + port});
+    return command;
+}
+
 TEST_F(EndToEnd, ServiceReadsBackWhatOrvaneWroteAndTheCrc16Matches) {
     const std::string port = StartSimulator({});
     ASSERT_FALSE(port.empty());
@@ -18,18 +24,13 @@ TEST_F(EndToEnd, ServiceReadsBackWhatOrvaneWroteAndTheCrc16Matches) {
     const std::vector<std::uint8_t> image = ExpectedApplicationImage(hexFile);
     ASSERT_FALSE(image.empty());
     const std::string size = std::to_string(image.size());
-    const std::vector<std::string> channel = {"/c=tcp", "/i=127.0.0.1", "/p=" + port};
-    auto withChannel = [&channel](std::vector<std::string> command) {
-        command.insert(command.begin(), channel.begin(), channel.end());
-        return command;
-    };
 
     const std::string readBack = m_dir.Path("read-back.bin");
-    const ProgramRun read = RunService(withChannel({"read-mem", "0x40000", size, readBack}));
+    const ProgramRun read = RunService(OverTcp(port, {"read-mem", "0x40000", size, readBack}));
     ASSERT_EQ(read.exitStatus, 0) << read.output;
     EXPECT_TRUE(ReadFileBytes(readBack) == image) << "the range read back differs from the image";
 
-    const ProgramRun crc = RunService(withChannel({"/json", "crc", "0x40000", size, readBack}));
+    const ProgramRun crc = RunService(OverTcp(port, {"/json", "crc", "0x40000", size, readBack}));
     EXPECT_EQ(crc.exitStatus, 0) << crc.output;
     EXPECT_TRUE(Contains(crc.output, "\"ok\":true")) << crc.output;
     EXPECT_TRUE(Contains(crc.output, "\"match\":true")) << crc.output;
@@ -38,7 +39,7 @@ TEST_F(EndToEnd, ServiceReadsBackWhatOrvaneWroteAndTheCrc16Matches) {
     std::vector<std::uint8_t> changed = image;
     changed.back() ^= 0x01;
     const std::string changedFile = m_dir.Write("changed.bin", changed);
-    const ProgramRun mismatch = RunService(withChannel({"crc", "0x40000", size, changedFile}));
+    const ProgramRun mismatch = RunService(OverTcp(port, {"crc", "0x40000", size, changedFile}));
     EXPECT_EQ(mismatch.exitStatus, 3) << mismatch.output;
     EXPECT_TRUE(Contains(mismatch.output, "ec=5008")) << mismatch.output;
 
@@ -49,8 +50,7 @@ TEST_F(EndToEnd, ServiceReportsAClosedPortWithItsResultCode) {
     const std::string port = StartSimulator({});
     ASSERT_FALSE(port.empty());
     m_simulators.at(0)->Stop(10s);
-    const ProgramRun run =
-        RunService({"/c=tcp", "/i=127.0.0.1", "/p=" + port, "/json", "read-config"});
+    const ProgramRun run = RunService(OverTcp(port, {"/json", "read-config"}));
     EXPECT_EQ(run.exitStatus, 2) << run.output;
     EXPECT_TRUE(Contains(run.output, "\"ok\":false")) << run.output;
     EXPECT_TRUE(Contains(run.output, "\"error\":\"Cannot open communication channel.\""))
@@ -69,10 +69,8 @@ TEST_F(EndToEnd, ServiceRunsOverASerialDeviceNamedByItsPath) {
 
 // Nothing is asked of a device: a directory or an endless device is refused at once.
 TEST_F(EndToEnd, ServiceRefusesInputsThatAreNoFileOrHaveNoEnd) {
-    const std::vector<std::string> channel = {"/c=tcp", "/i=127.0.0.1", "/p=1"};
-    std::vector<std::string> directory = channel;
-    directory.insert(directory.end(), {"/json", "write-mem", "0x40000", m_dir.Path()});
-    const ProgramRun refused = RunService(directory);
+    const ProgramRun refused =
+        RunService(OverTcp("1", {"/json", "write-mem", "0x40000", m_dir.Path()}));
     EXPECT_EQ(refused.exitStatus, 1) << refused.output;
     EXPECT_EQ(refused.output,
               "\n{\"command\":\"write-mem\",\"ok\":false,\"result\":0,\"error\":"
@@ -80,9 +78,7 @@ TEST_F(EndToEnd, ServiceRefusesInputsThatAreNoFileOrHaveNoEnd) {
                   m_dir.Path() +
                   "] is a directory; only regular files and character devices "
                   "can be read.\"}\n");
-    std::vector<std::string> endless = channel;
-    endless.insert(endless.end(), {"write-mem", "0", "/dev/urandom"});
-    const ProgramRun tooLarge = RunService(endless);
+    const ProgramRun tooLarge = RunService(OverTcp("1", {"write-mem", "0", "/dev/urandom"}));
     EXPECT_EQ(tooLarge.exitStatus, 1) << tooLarge.output;
     EXPECT_EQ(tooLarge.output, "\nERROR: File [/dev/urandom] must hold 1 to 16777216 bytes.\n");
 }
