@@ -14,6 +14,7 @@
 
 #include "child_process.h"
 #include "expected_image.h"
+#include "output_checks.h"
 #include "simulator_readiness.h"
 #include "temp_dir.h"
 
@@ -115,16 +116,10 @@ inline std::string Example(const std::string& name) {
     return std::string(QEL_EXAMPLES_DIR) + "/" + name;
 }
 
+using orvane_test::CountOf;
+
 inline bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
-}
-
-inline int Count(const std::string& text, const std::string& part) {
-    int count = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-        ++count;
-    }
-    return count;
 }
 
 }  // namespace e2e

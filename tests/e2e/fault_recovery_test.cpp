@@ -22,7 +22,7 @@ TEST_P(RecoveredFault, IsRecoveredOnALaterAttemptWithTheImageExact) {
     ASSERT_TRUE(run.exitStatus.has_value()) << run.output;
     EXPECT_EQ(*run.exitStatus, 0) << run.output;
     EXPECT_TRUE(Contains(run.output, "\nFile downloaded successfully.")) << run.output;
-    EXPECT_GE(Count(run.output, "\nOpen communication channel (attempt #"), 2) << run.output;
+    EXPECT_GE(CountOf(run.output, "\nOpen communication channel (attempt #"), 2) << run.output;
     ExpectImageInMemory(StopSimulatorAndReadMemory(), ExpectedApplicationImage(file));
 }
 
@@ -44,7 +44,7 @@ TEST_F(EndToEnd, ADeviceThatLiesAboutItsCrcEndsTheDownloadAfterOneAttempt) {
     EXPECT_TRUE(Contains(run.output, "\nERROR: CRC16 of uploaded Application Image is incorrect."));
     EXPECT_TRUE(Contains(run.output, "\nERROR: Cannot download firmware to remote device."));
     EXPECT_FALSE(Contains(run.output, "\nFile downloaded successfully."));
-    EXPECT_EQ(Count(run.output, "\nTransmitte Data. Attempt #"), 1) << run.output;
+    EXPECT_EQ(CountOf(run.output, "\nTransmitte Data. Attempt #"), 1) << run.output;
 }
 
 TEST_F(EndToEnd, AReadBackThatDiffersEndsTheFullVerificationAfterOneAttempt) {
@@ -58,7 +58,7 @@ TEST_F(EndToEnd, AReadBackThatDiffersEndsTheFullVerificationAfterOneAttempt) {
         << run.output;
     EXPECT_TRUE(Contains(run.output, "\nERROR: Uploaded Application Image is corrupted."));
     EXPECT_TRUE(Contains(run.output, "\nERROR: Cannot download firmware to remote device."));
-    EXPECT_EQ(Count(run.output, "\nTransmitte Data. Attempt #"), 1) << run.output;
+    EXPECT_EQ(CountOf(run.output, "\nTransmitte Data. Attempt #"), 1) << run.output;
 }
 
 TEST_F(EndToEnd, AnImageBelowTheLoaderLimitIsRefusedBeforeAnythingConnects) {

@@ -26,7 +26,7 @@ TEST_F(EndToEnd, ALateSerialReplyDoesNotStandInForTheNextOne) {
     const std::string file = Example("blinky.hex");
     const ProgramRun run = RunOrvane({"/c=com", "/p=1", "/d=" + path, "/f=" + file});
     EXPECT_EQ(run.exitStatus, 0) << run.output;
-    EXPECT_GE(Count(run.output, "\nTransmitte Data. Attempt #"), 2) << run.output;
+    EXPECT_GE(CountOf(run.output, "\nTransmitte Data. Attempt #"), 2) << run.output;
     ExpectImageInMemory(StopSimulatorAndReadMemory(), ExpectedApplicationImage(file));
 }
 

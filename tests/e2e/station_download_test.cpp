@@ -49,7 +49,7 @@ TEST_F(EndToEnd, StationDownloadsIntoEveryDeviceAndNamesTheFaultyOne) {
     ExpectImageInMemory(StopSimulatorAndReadMemory(2), image);
     // A device's name stands only at the start of a line, never inside another device's line.
     for (const std::string& name : names) {
-        EXPECT_EQ(Count(run.output, "[" + name + "]"), Count(run.output, "\n[" + name + "]"));
+        EXPECT_EQ(CountOf(run.output, "[" + name + "]"), CountOf(run.output, "\n[" + name + "]"));
         EXPECT_TRUE(Contains(run.output, "\n[" + name + "] Transmitte Data. Attempt #1."));
     }
     EXPECT_TRUE(Contains(run.output, "\n" + names[1] + "  wrong_image  5008")) << run.output;
@@ -61,7 +61,7 @@ TEST_F(EndToEnd, StationDownloadsIntoEveryDeviceAndNamesTheFaultyOne) {
     // The progress block on the terminal, drawn at once and in the end erased line by line.
     const std::string screen = terminal.Text();
     EXPECT_TRUE(Contains(screen, "\n3 waiting, 0 running, 0 done ok, 0 failed")) << screen;
-    EXPECT_EQ(Count(screen, "\n"), Count(screen, "\x1b[1A")) << screen;
+    EXPECT_EQ(CountOf(screen, "\n"), CountOf(screen, "\x1b[1A")) << screen;
 }
 
 }  // namespace

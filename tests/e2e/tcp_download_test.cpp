@@ -86,7 +86,7 @@ TEST_F(EndToEnd, VerifyOnlyOfAnEmptyDeviceFailsAtOnceWithTheCrcMessage) {
     EXPECT_EQ(run.exitStatus, 3) << run.output;
     EXPECT_TRUE(Contains(run.output, "\nERROR: CRC16 of uploaded Application Image is incorrect."));
     EXPECT_TRUE(Contains(run.output, "\nERROR: Cannot download firmware to remote device."));
-    EXPECT_EQ(Count(run.output, "\nTransmitte Data. Attempt #"), 1);
+    EXPECT_EQ(CountOf(run.output, "\nTransmitte Data. Attempt #"), 1);
 }
 
 // As "Orvane ... | head -c 600": the download goes on when nobody reads its output any more.
