@@ -428,26 +428,24 @@ struct SkipRow {
     int pagesSkipped;
 };
 
-void HoldsTheImage(std::vector<std::uint8_t>&) {}
-void Erased(std::vector<std::uint8_t>& memory) {
-    std::fill_n(memory.begin() + 0x40000, 0x300, 0xFF);
-}
-void SecondDataPageChanged(std::vector<std::uint8_t>& memory) {
-    memory[0x40205] ^= 1;
-}
-void HeaderPageCleared(std::vector<std::uint8_t>& memory) {
-    std::fill_n(memory.begin() + 0x40000, 0x100, 0xFF);
-}
+// The device's memory `m` as the upgrade finds it: the image preloaded, or changed since.
+struct Memory {
+    using Bytes = std::vector<std::uint8_t>;
+    static void HoldsTheImage(Bytes&) {}
+    static void Erased(Bytes& m) { std::fill_n(m.begin() + 0x40000, 0x300, 0xFF); }
+    static void SecondDataPageChanged(Bytes& m) { m[0x40205] ^= 1; }
+    static void HeaderPageCleared(Bytes& m) { std::fill_n(m.begin() + 0x40000, 0x100, 0xFF); }
+};
 
 // The whole image, then its pages (the last follows from the others): a small image is compared
 // page by page.
 const std::vector<std::string> kCompares = {"1c@40000/300", "1c@40000/100", "1c@40100/100"};
 const SkipRow kSkipRows[] = {
-    {"HoldsTheImage", &HoldsTheImage, Join({kCompares, {kCrcRequest, "a"}}), 3},
-    {"Erased", &Erased, Join({kCompares, kWrites, {kCrcRequest, "a"}}), 0},
-    {"SecondDataPageChanged", &SecondDataPageChanged,
+    {"HoldsTheImage", &Memory::HoldsTheImage, Join({kCompares, {kCrcRequest, "a"}}), 3},
+    {"Erased", &Memory::Erased, Join({kCompares, kWrites, {kCrcRequest, "a"}}), 0},
+    {"SecondDataPageChanged", &Memory::SecondDataPageChanged,
      Join({kCompares, {"18@40000", "18@40200", "18@40000", kCrcRequest, "a"}}), 1},
-    {"HeaderPageCleared", &HeaderPageCleared,
+    {"HeaderPageCleared", &Memory::HeaderPageCleared,
      Join({kCompares, {"18@40000", "18@40000", kCrcRequest, "a"}}), 2},
 };
 
