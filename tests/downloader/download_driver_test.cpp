@@ -120,10 +120,7 @@ class SocketStartTest : public DriverTest {
         m_channel.QueueReply(wire::StatusReply(0x0A, 2));
     }
     RunResult RunRecordingSocketStart() {
-        orvane::DownloadServices services = orvane::RealServices();
-        services.makeChannel = [this](const cli::ChannelSettings&) {
-            return cli::BorrowChannel(m_channel);
-        };
+        orvane::DownloadServices services = ServicesLending(&m_channel);
         services.startSocketLibrary = &RecordSocketStart;
         return Run(services);
     }
@@ -200,10 +197,7 @@ int LoadEmptyRange(const char*, char** image, int* first, int* end) {
 
 TEST_F(DriverTest, ImageThatCannotBePreparedEndsBeforeAnyOpen) {
     OpeningFakeChannel channel(ChannelKind::kSerial);
-    orvane::DownloadServices services = orvane::RealServices();
-    services.makeChannel = [&channel](const cli::ChannelSettings&) {
-        return cli::BorrowChannel(channel);
-    };
+    orvane::DownloadServices services = ServicesLending(&channel);
     services.loadImage = &LoadEmptyRange;
     const RunResult result = Run(services);
 

@@ -43,14 +43,15 @@ class DriverTest : public testing::Test {
             m_files.Write("image.hex", IntelHexFile(0x3000, {0xDE, 0xAD, 0xBE, 0xEF}));
     }
 
-    // Lends channel (none when null) and otherwise serves the real loader and socket start.
-    RunResult Run(ICommChannel* channel) {
+    // The real loader and socket start, with channel lent (none when null).
+    static orvane::DownloadServices ServicesLending(ICommChannel* channel) {
         orvane::DownloadServices services = orvane::RealServices();
         services.makeChannel = [channel](const cli::ChannelSettings&) {
             return channel != nullptr ? cli::BorrowChannel(*channel) : cli::NoChannel();
         };
-        return Run(services);
+        return services;
     }
+    RunResult Run(ICommChannel* channel) { return Run(ServicesLending(channel)); }
     RunResult Run(const orvane::DownloadServices& services) {
         RunResult result;
         testing::internal::CaptureStdout();
