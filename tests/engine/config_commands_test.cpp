@@ -84,18 +84,16 @@ class BlockCommand : public testing::TestWithParam<BlockOperation> {
 };
 
 TEST_P(BlockCommand, SendsItsFrameReadsItsReplyAndNotifiesTheWindow) {
-    FakeChannel channel;
     const std::string reply = GetParam().goodReply(2);
-    channel.QueueReply(reply);
     TraceRecorder window;
-    QelProtocol protocol(&channel, 1, 1, window.Window());
+    ProtocolOnFakeChannel rig({reply}, window.Window());
     Bytes block;
-    EXPECT_EQ(GetParam().run(protocol, block), 0);
+    EXPECT_EQ(GetParam().run(rig.protocol, block), 0);
 
-    EXPECT_EQ(channel.Writes(), (std::vector<std::string>{Request(), "\r"}));
-    EXPECT_EQ(static_cast<int>(channel.Writes()[0].size()), GetParam().requestCharacters);
-    ASSERT_EQ(channel.Calls().size(), 3u);
-    EXPECT_EQ(channel.Calls()[2].length, GetParam().readCharacters);
+    EXPECT_EQ(rig.channel.Writes(), (std::vector<std::string>{Request(), "\r"}));
+    EXPECT_EQ(static_cast<int>(rig.channel.Writes()[0].size()), GetParam().requestCharacters);
+    ASSERT_EQ(rig.channel.Calls().size(), 3u);
+    EXPECT_EQ(rig.channel.Calls()[2].length, GetParam().readCharacters);
     if (IsRead()) {
         EXPECT_EQ(block, Block());
     }
@@ -140,11 +138,9 @@ const ReplyFault kFaults[] = {
 TEST_P(BlockCommand, ASpoiltReplyFailsWithTheFirstBrokenCheckAndKeepsTheRecord) {
     for (const ReplyFault& fault : kFaults) {
         SCOPED_TRACE(fault.name);
-        FakeChannel channel;
-        channel.QueueReply(fault.spoil(GetParam().goodReply(2)));
-        QelProtocol protocol(&channel, 1, 1, nullptr);
+        ProtocolOnFakeChannel rig({fault.spoil(GetParam().goodReply(2))});
         Bytes block;
-        EXPECT_EQ(GetParam().run(protocol, block), fault.result);
+        EXPECT_EQ(GetParam().run(rig.protocol, block), fault.result);
         if (IsRead()) {
             EXPECT_EQ(block, Bytes(block.size(), 0xAA));
         }
@@ -153,20 +149,18 @@ TEST_P(BlockCommand, ASpoiltReplyFailsWithTheFirstBrokenCheckAndKeepsTheRecord) 
 
 TEST_P(BlockCommand, AFailedWriteSuppressesTheFollowingStepsAndNotifications) {
     for (int failing = 0; failing < 2; ++failing) {
-        FakeChannel channel;
-        channel.FailWrite(failing, 5024);
         TraceRecorder window;
-        QelProtocol protocol(&channel, 1, 1, window.Window());
+        ProtocolOnFakeChannel rig({}, window.Window());
+        rig.channel.FailWrite(failing, 5024);
         Bytes block;
-        EXPECT_EQ(GetParam().run(protocol, block), 5024);
-        EXPECT_EQ(static_cast<int>(channel.Calls().size()), failing + 1);
+        EXPECT_EQ(GetParam().run(rig.protocol, block), 5024);
+        EXPECT_EQ(static_cast<int>(rig.channel.Calls().size()), failing + 1);
         EXPECT_EQ(window.Received().size(), 1u);  // only the one before sending
     }
-    FakeChannel silent;
     TraceRecorder window;
-    QelProtocol protocol(&silent, 1, 1, window.Window());
+    ProtocolOnFakeChannel silent({}, window.Window());
     Bytes block;
-    EXPECT_EQ(GetParam().run(protocol, block), FakeChannel::kSilentCode);
+    EXPECT_EQ(GetParam().run(silent.protocol, block), FakeChannel::kSilentCode);
     EXPECT_EQ(window.Received().size(), 1u);
 }
 
