@@ -17,22 +17,12 @@ using wire::Bytes;
 
 constexpr std::uint8_t kFirstId = 2;
 
+// The frame, six info bytes, the value offset, the encoding and the count, high byte first.
 Bytes RawHeader(std::uint8_t encoding, std::uint8_t offset, unsigned count,
                 std::uint8_t id = kFirstId) {
-    return {0x5A,
-            0x85,
-            0x7D,
-            id,
-            1,
-            2,
-            3,
-            4,
-            5,
-            6,
-            offset,
-            encoding,
-            static_cast<std::uint8_t>(count >> 8),
-            static_cast<std::uint8_t>(count & 0xFF)};
+    const auto high = static_cast<std::uint8_t>(count >> 8);
+    const auto low = static_cast<std::uint8_t>(count & 0xFF);
+    return {0x5A, 0x85, 0x7D, id, 1, 2, 3, 4, 5, 6, offset, encoding, high, low};
 }
 
 std::string RawReply(std::uint8_t encoding, std::uint8_t offset, const Bytes& data) {
