@@ -85,9 +85,15 @@ struct Rig {
         return log;
     }
     unsigned ImageCrc() const { return wire::Crc16Arc(image.data(), image.size()); }
+    // The protocol reports to the rig's recorder from here on instead of printing.
+    EventRecorder& RecordEvents() {
+        protocol.SetEventSink(&events);
+        return events;
+    }
 
     expected::Firmware firmware;
     std::vector<std::uint8_t> image;
+    EventRecorder events;  // outlives the protocol that reports to it
     qelsim::DeviceModel device;
     SimChannel channel{device};
     QelProtocol protocol;
@@ -234,8 +240,7 @@ TEST_P(SequenceTable, ReportsItsLinesToItsOwnSinkAndEveryPhaseToItsLastPage) {
     SleepRecorder sleeps;
     Rig rig(row.verifyMethod, row.runMode);
     rig.Preload();
-    EventRecorder events;
-    rig.protocol.SetEventSink(&events);
+    const EventRecorder& events = rig.RecordEvents();
     EXPECT_EQ(rig.Execute(), 0);
     EXPECT_EQ(rig.printed, "");
     EXPECT_EQ(events.Text(), row.Lines(rig.ImageCrc()));
@@ -314,8 +319,7 @@ std::vector<LineFields> LinesOf(const EventRecorder& events) {
 
 TEST(UpgradeEvents, EachLineCarriesItsKindPhaseCodeCommandAndAddress) {
     Rig rig(2, 1);
-    EventRecorder events;
-    rig.protocol.SetEventSink(&events);
+    const EventRecorder& events = rig.RecordEvents();
     ASSERT_EQ(rig.Execute(), 0);
     std::vector<LineFields> expected = {{QEL_EVENT_ATTEMPT, QEL_PHASE_CLEAR, 0, -1, 0}};
     // A command's "DBG: " line, then for a step its result line.
@@ -345,8 +349,7 @@ TEST(UpgradeEvents, EachLineCarriesItsKindPhaseCodeCommandAndAddress) {
 TEST(UpgradeEvents, AFailedStepNamesItsCodeAndPage) {
     Rig rig(1, 1);
     rig.device.Options().failWriteAddress = 0x40200;
-    EventRecorder events;
-    rig.protocol.SetEventSink(&events);
+    const EventRecorder& events = rig.RecordEvents();
     ASSERT_EQ(rig.Execute(), qel::kErrReplyStatus);
     const std::vector<LineFields> lines = LinesOf(events);
     ASSERT_GE(lines.size(), 3u);
@@ -360,10 +363,8 @@ TEST(UpgradeEvents, AFailedStepNamesItsCodeAndPage) {
 TEST(UpgradeEvents, TwoObjectsInTwoThreadsReportToTheirOwnSinks) {
     Rig first(1, 1);
     Rig second(2, 1, 3000);
-    EventRecorder firstEvents;
-    EventRecorder secondEvents;
-    first.protocol.SetEventSink(&firstEvents);
-    second.protocol.SetEventSink(&secondEvents);
+    const EventRecorder& firstEvents = first.RecordEvents();
+    const EventRecorder& secondEvents = second.RecordEvents();
     int results[2] = {-1, -1};
     CaptureStdout();
     std::thread other([&] { results[1] = second.protocol.Execute(); });
@@ -456,8 +457,7 @@ TEST_P(SkipTable, WritesOnlyWhatDiffersClearingTheHeaderFirstWhenAnythingDoes) {
     rig.Preload();
     GetParam().prepare(rig.device.Memory());
     rig.access.SetPageSending(true, 1);
-    EventRecorder events;
-    rig.protocol.SetEventSink(&events);
+    const EventRecorder& events = rig.RecordEvents();
     EXPECT_EQ(rig.Execute(), 0);
     EXPECT_EQ(rig.Requests(), GetParam().requests);
     EXPECT_EQ(rig.DeviceImage(), rig.image);
