@@ -150,19 +150,22 @@ struct SequenceRow {
 
     std::vector<std::string> Requests() const {
         auto when = [this](int step, std::vector<std::string> part) {
-            return steps & step ? part : std::vector<std::string>{};
+            return (steps & step) != 0 ? part : std::vector<std::string>{};
         };
         return Join({when(kWrite, kWrites), when(kCrc, {kCrcRequest}), when(kReadBack, kReads),
                      when(kReset, {"a"}), when(kCheck, {"6"})});
     }
     std::string Lines(unsigned crc) const {
-        return (steps & kWrite ? WriteLines(verifyMethod) : "") +
-               (steps & kCrc ? CrcLines(crc) : "") + (steps & kReadBack ? kFullLines : "") +
-               (steps & kReset ? kResetLines : "") + (steps & kCheck ? kCheckLines : "");
+        return ((steps & kWrite) != 0 ? WriteLines(verifyMethod) : "") +
+               ((steps & kCrc) != 0 ? CrcLines(crc) : "") +
+               ((steps & kReadBack) != 0 ? kFullLines : "") +
+               ((steps & kReset) != 0 ? kResetLines : "") +
+               ((steps & kCheck) != 0 ? kCheckLines : "");
     }
     // The device check waits before it reads the clock.
     std::vector<unsigned long> Pauses() const {
-        return steps & kCheck ? std::vector<unsigned long>{10000} : std::vector<unsigned long>{};
+        return (steps & kCheck) != 0 ? std::vector<unsigned long>{10000}
+                                     : std::vector<unsigned long>{};
     }
 };
 
