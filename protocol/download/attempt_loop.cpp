@@ -1,8 +1,8 @@
 // The attempts of one download: open the channel, run the upgrade, close and pause after a
 // failure, again, until one succeeds, the device holds a wrong image, or the attempts run out.
+#include "cancellable_sleep.h"
 #include "download_steps.h"
 #include "protocol_binding.h"
-#include "qel_sleep.h"
 
 namespace qel {
 namespace {
@@ -15,21 +15,6 @@ enum class Outcome { kSucceeded, kImageWrong, kRetry, kCancelled };
 
 bool IsSet(const std::atomic<bool>* cancel) {
     return cancel != nullptr && cancel->load();
-}
-
-// The pause after a failed attempt. A download that can be cancelled pauses in slices, so that a
-// cancel during a long pause (up to a minute) takes effect within a slice.
-void PauseAfterFailure(unsigned long milliseconds, const std::atomic<bool>* cancel) {
-    constexpr unsigned long kSliceMs = 100;
-    if (cancel == nullptr || milliseconds == 0) {
-        Sleep(milliseconds);
-        return;
-    }
-    for (unsigned long left = milliseconds; left > 0 && !cancel->load();) {
-        const unsigned long slice = left < kSliceMs ? left : kSliceMs;
-        Sleep(slice);
-        left -= slice;
-    }
 }
 
 // Opens the channel for an attempt; 0 or the channel's failure code.
@@ -125,7 +110,7 @@ AttemptsEnding RunAttempts(QelProtocol& protocol, const DownloadChannel& channel
             outcome = Transmit(*channel.channel, protocol, ++transmissions, events, &code);
         }
         if (outcome == Outcome::kRetry && (pausesAfterLast || attempt < maxAttempts)) {
-            PauseAfterFailure(settings.pauseMs, cancel);
+            SleepUnlessCancelled(settings.pauseMs, cancel);
         }
     }
     channel.channel->Close();

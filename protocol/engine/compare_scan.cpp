@@ -64,8 +64,9 @@ class Scanner {
             if (result != 0) {
                 break;
             }
-            MarkEqual(block, !Differs(block));
-            if (Differs(block) && WorthHalving()) {
+            const bool differs = Differs(block);
+            MarkEqual(block, !differs);
+            if (differs && WorthHalving()) {
                 m_halvedPages += block.pages;
                 result = Halve(block);
             }
@@ -103,12 +104,13 @@ class Scanner {
              first += partPages) {
             const std::uint32_t end = std::min(first + partPages, whole.firstPage + whole.pages);
             Range part{first, end - first, 0};
+            const std::uint16_t prefixShifted = FollowedByZeros(prefixCrc, part.Bytes());
             if (end == whole.firstPage + whole.pages) {
-                part.deviceCrc = whole.deviceCrc ^ FollowedByZeros(prefixCrc, part.Bytes());
+                part.deviceCrc = whole.deviceCrc ^ prefixShifted;
             } else if (const int result = Fetch(part); result != 0) {
                 return result;
             }
-            prefixCrc = FollowedByZeros(prefixCrc, part.Bytes()) ^ part.deviceCrc;
+            prefixCrc = prefixShifted ^ part.deviceCrc;
             parts->push_back(part);
         }
         return 0;

@@ -13,7 +13,7 @@ inline constexpr char kCarriageReturn = 0x0D;
 inline constexpr int kHeaderLength = 4;  // start byte, code, separator, message id
 inline constexpr int kCrcLength = 2;
 
-// CRC-16/ARC, a nibble at a time; 0 for a length of 0 or less.
+// CRC-16/ARC, one table step a byte; 0 for a length of 0 or less.
 std::uint16_t Crc16(const unsigned char* bytes, int length);
 // The CRC16 of bytes that follow others whose CRC16 is start: Crc16 of the whole.
 std::uint16_t Crc16Continue(std::uint16_t start, const unsigned char* bytes, int length);

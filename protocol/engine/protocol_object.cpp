@@ -44,7 +44,6 @@ QelProtocol::QelProtocol(ICommChannel* channel, int verifyMethod, int runMode, H
       m_lineOutOfStep(false),
       m_answerAllowanceMs(),
       m_imageVerified(false),
-
       m_skipEqualPages(false),
       m_pagesInFlight(1),
       m_pagesSkipped(0) {}
@@ -76,7 +75,6 @@ QelProtocol::QelProtocol(const QelProtocol& other)
       m_lineOutOfStep(other.m_lineOutOfStep),
       m_answerAllowanceMs(other.m_answerAllowanceMs),
       m_imageVerified(other.m_imageVerified),
-
       m_skipEqualPages(other.m_skipEqualPages),
       m_pagesInFlight(other.m_pagesInFlight),
       m_pagesToWrite(other.m_pagesToWrite),

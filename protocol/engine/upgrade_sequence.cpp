@@ -1,10 +1,10 @@
 // The upgrade state machine: clear the header page, write the data pages, write the header page
 // last, verify, reset and, in the blind run mode, check that the device answers again.
 #include "application_layout.h"
+#include "cancellable_sleep.h"
 #include "connection_faults.h"
 #include "event_emitter.h"
 #include "qel_protocol.h"
-#include "qel_sleep.h"
 
 namespace {
 
@@ -290,7 +290,7 @@ int QelProtocol::RunUpgradeStep(int ec, int* attempt) {
 // silent. Returns the next state: done when the device answered, else a new attempt.
 int QelProtocol::CheckDeviceAlive(int* ec) {
     EnterPhase(QEL_PHASE_DEVICE_CHECK, 0, 1);
-    qel::Sleep(kFirstCheckDelayMs);
+    qel::SleepUnlessCancelled(kFirstCheckDelayMs, m_cancel);
     Events().Emit(DeviceCheckLine(QEL_EVENT_INFO), "\nCheck Remote Device State ...");
     bool reconnect = false;
     // Kept from one read to the next: whether the last reconnect came without the minute's wait.
@@ -321,7 +321,7 @@ int QelProtocol::CheckDeviceAlive(int* ec) {
         reconnectedAtOnce = gone && !reconnectedAtOnce;
         if (!reconnectedAtOnce) {
             Events().Emit(DeviceCheckLine(QEL_EVENT_INFO), "\nWait 1 minute and try again.");
-            qel::Sleep(kCheckRetryDelayMs);
+            qel::SleepUnlessCancelled(kCheckRetryDelayMs, m_cancel);
         }
     }
     Events().Emit(DeviceCheckLine(QEL_EVENT_WARNING, *ec), "\nIt is hopeless :(");
