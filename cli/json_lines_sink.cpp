@@ -1,11 +1,10 @@
 #include "json_lines_sink.h"
 
+#include "progress_line.h"
 #include "qel_codes.h"
 
 namespace cli {
 namespace {
-
-constexpr std::uint32_t kProgressEveryMs = 250;
 
 // The line's words without the line breaks around them and without the "ERROR: " or
 // "WARNING: " that the object's event name says already.
@@ -22,10 +21,6 @@ std::string_view MessageOf(const char* text) {
     return message;
 }
 
-int PercentOf(const qel_event& event) {
-    return event.pages_total > 0 ? event.pages_done * 100 / event.pages_total : 100;
-}
-
 double SecondsOf(const qel_event& event) {
     return event.elapsed_ms / 1000.0;
 }
@@ -37,8 +32,8 @@ void AddCode(JsonObject& object, int code) {
     }
 }
 
-}  // namespace
-
+// The result object's fields of a RESULT event. A failure without a result code (a refused
+// command line, no channel object) takes its meaning from the error that reported it.
 void AddResultFields(JsonObject& object, const qel_event& event, std::string_view lastError) {
     const bool coded = event.ok != 0 || event.code != 0;
     object.Add("ok", event.ok != 0)
@@ -51,6 +46,8 @@ void AddResultFields(JsonObject& object, const qel_event& event, std::string_vie
         .Add("pages_written", event.pages_done)
         .Add("pages_skipped", event.pages_skipped);
 }
+
+}  // namespace
 
 JsonLinesSink::JsonLinesSink(LineWriter& writer, JsonRunInfo run, std::string device)
     : m_writer(writer), m_run(std::move(run)), m_device(std::move(device)) {}
@@ -122,7 +119,7 @@ void JsonLinesSink::OnProgress(const qel_event& event) {
     }
     const int percent = PercentOf(event);
     const bool last = event.pages_done >= event.pages_total;
-    if (!last && percent == m_percentShown && event.elapsed_ms - m_shownAtMs < kProgressEveryMs) {
+    if (!last && percent == m_percentShown && event.elapsed_ms - m_shownAtMs < kRedrawEveryMs) {
         return;
     }
     m_percentShown = percent;

@@ -48,8 +48,4 @@ class JsonLinesSink final : public qel::EventSink {
     std::uint32_t m_shownAtMs = 0;
 };
 
-// The result object's fields of a RESULT event. A failure without a result code (a refused
-// command line, no channel object) takes its meaning from the error that reported it.
-void AddResultFields(JsonObject& object, const qel_event& event, std::string_view lastError);
-
 }  // namespace cli

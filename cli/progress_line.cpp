@@ -25,8 +25,12 @@ std::string TimeLeft(double seconds) {
 
 }  // namespace
 
+int PercentOf(const qel_event& event) {
+    return event.pages_total > 0 ? event.pages_done * 100 / event.pages_total : 100;
+}
+
 std::string ProgressText(const qel_event& event, double bytesPerSecond, double secondsLeft) {
-    const int percent = event.pages_total > 0 ? event.pages_done * 100 / event.pages_total : 100;
+    const int percent = PercentOf(event);
     char text[96];
     std::snprintf(text, sizeof text, "%-12s %3d%%  %d/%d pages  ", qel_phase_name(event.phase),
                   percent, event.pages_done, event.pages_total);

@@ -17,6 +17,8 @@ inline constexpr std::uint32_t kRedrawEveryMs = 250;
 
 // The display's words: "write   45%  460/1023 pages  23.4 kB/s  0:12 left".
 std::string ProgressText(const qel_event& event, double bytesPerSecond, double secondsLeft);
+// The share of the phase's pages done, 0 to 100 (100 for a phase without pages).
+int PercentOf(const qel_event& event);
 
 // Follows one download's progress events: the bytes a second since the download began, and the
 // time left of the phase from the pace of its pages so far.

@@ -1,6 +1,5 @@
 #include "station_options.h"
 
-#include <charconv>
 #include <optional>
 #include <set>
 
@@ -82,13 +81,12 @@ std::optional<OptionRefusal> CheckThreads(const cli::ParsedOptions& options, int
     if (!options.Given(kThreadsOption.name)) {
         return std::nullopt;
     }
-    const std::string& text = options.Value(kThreadsOption.name);
-    const char* end = text.data() + text.size();
-    const auto parsed = std::from_chars(text.data(), end, threads);
-    if (parsed.ec != std::errc() || parsed.ptr != end || threads < 1 ||
-        threads > kMostStationThreads) {
+    const std::optional<int> given =
+        NumberInRange(options.Value(kThreadsOption.name), 1, kMostStationThreads);
+    if (!given) {
         return OptionRefusal{"Thread count is incorrect. It must be in range [1..64]."};
     }
+    threads = *given;
     return std::nullopt;
 }
 
