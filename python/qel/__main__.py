@@ -6,6 +6,7 @@ import sys
 from . import Device, QelError, version
 from .command_line import USAGE, OptionError, parse
 from .download import DownloadResult
+from .errors import result_text
 from .json_lines import JsonLines
 
 EXIT_BEFORE_RUN = 1
@@ -20,7 +21,7 @@ def _device(options):
 
 def _refused(output, message, code=0):
     output.write("error", phase="none", code=code,
-                 meaning=QelError(code).meaning if code else "", text=message)
+                 meaning=result_text(code) if code else "", text=message)
     output.result(DownloadResult(ok=False, code=code, meaning="", exit_status=EXIT_BEFORE_RUN,
                                  failure="options", seconds=0.0, pages_written=0,
                                  pages_skipped=0, attempts=0))

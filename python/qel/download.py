@@ -15,8 +15,16 @@ RUN_MODE_LETTERS = {"a": "all", "p": "write", "v": "verify", "r": "reset", "b": 
 _LONGEST_PAUSE_MS = 0x7FFFFFFF
 
 
+_names = {}
+
+
 def _name(number_name, value):
-    return number_name(value).decode()
+    """The library's name of a number; its tables are fixed, so each is asked for once (ctypes
+    functions cannot be hashed: they are told apart by their names)."""
+    key = (number_name.__name__, value)
+    if key not in _names:
+        _names[key] = number_name(value).decode()
+    return _names[key]
 
 
 @dataclass(frozen=True)

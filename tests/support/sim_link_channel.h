@@ -14,12 +14,13 @@
 #include "comm_channel.h"
 #include "device_link.h"
 #include "device_model.h"
+#include "qel_codes.h"
 
 class SimLinkChannel : public ICommChannel, public ILineTiming {
   public:
-    static constexpr int kTimeoutCode = 5021;  // the socket channel's: no data in time
-    static constexpr int kClosedCode = 5022;   // the peer closed the connection
-    static constexpr int kSendCode = 5024;     // sending fails
+    static constexpr int kTimeoutCode = qel::kErrReadTimeout;  // the socket channel's codes
+    static constexpr int kClosedCode = qel::kErrReadClosed;
+    static constexpr int kSendCode = qel::kErrWrite;
 
     SimLinkChannel(qelsim::DeviceModel& device, qelsim::TransportFaults faults,
                    int timeoutMs = 5000, int charactersPerSecond = 0)
