@@ -67,8 +67,9 @@ bool QelProtocol::PageToWrite(std::uint32_t address) const {
     return page >= m_pagesToWrite.size() || m_pagesToWrite[page] != 0;
 }
 
-void QelProtocol::SkipPagesTheDeviceHolds(std::uint32_t imageEnd) {
-    while (m_pageAddress < imageEnd && !PageToWrite(m_pageAddress)) {
-        m_pageAddress += kPageBytes;
+std::uint32_t QelProtocol::NextPageToWrite(std::uint32_t from, std::uint32_t imageEnd) const {
+    while (from < imageEnd && !PageToWrite(from)) {
+        from += kPageBytes;
     }
+    return from;
 }

@@ -61,10 +61,7 @@ int QelProtocol::WritePagesInFlight(std::uint32_t imageEnd) {
                 return result;
             }
             sent.push_back({next, m_msgId});
-            next += kPageBytes;
-            while (next < imageEnd && !PageToWrite(next)) {
-                next += kPageBytes;
-            }
+            next = NextPageToWrite(next + kPageBytes, imageEnd);
         }
         if (sent.empty()) {
             return qel::kOk;
@@ -86,8 +83,7 @@ int QelProtocol::WritePagesInFlight(std::uint32_t imageEnd) {
             return result;
         }
         ++m_pagesWritten;
-        m_pageAddress += kPageBytes;
-        SkipPagesTheDeviceHolds(imageEnd);
+        m_pageAddress = NextPageToWrite(m_pageAddress + kPageBytes, imageEnd);
         ReportProgress(QEL_PHASE_WRITE, DataPagesDone(), DataPages());
     }
 }

@@ -162,7 +162,8 @@ class QEL_API QelProtocol {
     int ComparePages();
     bool AnythingToWrite() const;
     bool PageToWrite(std::uint32_t address) const;
-    void SkipPagesTheDeviceHolds(std::uint32_t imageEnd);
+    // The first page from from on that is to be written, or imageEnd.
+    std::uint32_t NextPageToWrite(std::uint32_t from, std::uint32_t imageEnd) const;
     // The data pages from m_pageAddress on with up to m_pagesInFlight requests sent before their
     // replies have come; stops sending at the first failure and leaves m_pageAddress at that page.
     bool UsesPageWindow() const;

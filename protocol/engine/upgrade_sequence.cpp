@@ -197,7 +197,7 @@ int QelProtocol::RunUpgradeStep(int ec, int* attempt) {
         case kStateWriteDataPages:
             // An image of one page has no data pages, and the device may hold every data page
             // already: nothing to send, on to the header page.
-            SkipPagesTheDeviceHolds(imageEnd);
+            m_pageAddress = NextPageToWrite(m_pageAddress, imageEnd);
             if (m_pageAddress >= imageEnd) {
                 m_upgradeState = GetNextState(state);
                 return ec;
@@ -215,8 +215,7 @@ int QelProtocol::RunUpgradeStep(int ec, int* attempt) {
                           "\nWrite Page. ec = %d", ec);
             if (GoesOnAfter(ec)) {
                 m_pagesWritten += ec == qel::kOk ? 1 : 0;
-                m_pageAddress += kPageBytes;
-                SkipPagesTheDeviceHolds(imageEnd);
+                m_pageAddress = NextPageToWrite(m_pageAddress + kPageBytes, imageEnd);
                 ReportProgress(QEL_PHASE_WRITE, DataPagesDone(), DataPages());
                 if (m_pageAddress >= imageEnd) {
                     m_upgradeState = GetNextState(state);
