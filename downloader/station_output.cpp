@@ -44,8 +44,11 @@ void DeviceSink::OnEvent(const qel_event& event) {
         return;
     }
     WriteToLog(m_log.get(), event);
+    if (m_writer == nullptr || !m_writer->Prints(event)) {
+        return;  // under /json or /q most lines go to the log only
+    }
     const std::vector<std::string> lines = LinesOf(event.text);
-    if (m_writer != nullptr && m_writer->Prints(event) && !lines.empty()) {
+    if (!lines.empty()) {
         m_writer->WriteLines(m_prefix, lines);
     }
 }
