@@ -96,16 +96,16 @@ std::string LoadRaw(const std::string& path, RawDataReply& raw) {
 }
 
 // The memory file's bytes, which must fit into the memory from the address on.
-std::string LoadMemory(const SimOptions& options, DeviceOptions& device) {
-    if (std::string error = Unreadable(options.loadFile); !error.empty()) {
+std::string LoadMemory(const std::string& file, DeviceOptions& device) {
+    if (std::string error = Unreadable(file); !error.empty()) {
         return error;
     }
-    const std::uintmax_t size = SizeOf(options.loadFile);
-    if (options.loadAddress > device.memorySize || size > device.memorySize - options.loadAddress) {
-        return options.loadFile + " does not fit into the memory from its address";
+    const std::uintmax_t size = SizeOf(file);
+    const std::uint32_t address = device.preloadAddress;
+    if (address > device.memorySize || size > device.memorySize - address) {
+        return file + " does not fit into the memory from its address";
     }
-    device.preloadAddress = options.loadAddress;
-    return ReadExactly(options.loadFile, static_cast<std::size_t>(size), device.preload);
+    return ReadExactly(file, static_cast<std::size_t>(size), device.preload);
 }
 
 }  // namespace
@@ -122,7 +122,7 @@ std::string LoadBlockFiles(SimOptions& options) {
         error = LoadRaw(options.rawFile, options.device.rawData);
     }
     if (error.empty() && !options.loadFile.empty()) {
-        error = LoadMemory(options, options.device);
+        error = LoadMemory(options.loadFile, options.device);
     }
     return error;
 }

@@ -198,8 +198,8 @@ const std::map<std::string, OptionSpec>& Specs() {
           [](SimOptions& o, const std::string& v) {
               const std::size_t colon = v.find(':');
               o.loadFile = colon == std::string::npos ? "" : v.substr(colon + 1);
-              return colon != std::string::npos && ParseU32(v.substr(0, colon), o.loadAddress) &&
-                     !o.loadFile.empty();
+              return colon != std::string::npos &&
+                     ParseU32(v.substr(0, colon), o.device.preloadAddress) && !o.loadFile.empty();
           }}},
         {"--drop-reply",
          {"N[,N...]", "act on request N but send no reply",

@@ -44,8 +44,7 @@ struct SimOptions {
     std::string configFile;  // 34 bytes
     std::string dataFile;    // 93 bytes
     std::string rawFile;     // 6 info bytes, value offset, encoding, then the data
-    std::string loadFile;    // raw bytes for memory at loadAddress
-    std::uint32_t loadAddress = 0;
+    std::string loadFile;    // raw bytes for memory at device.preloadAddress
     DeviceOptions device;
     TransportFaults line;
     bool help = false;
