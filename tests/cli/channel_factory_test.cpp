@@ -7,9 +7,7 @@
 #include "serial_channel.h"
 
 #ifndef _WIN32
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
+#include "pty_pair.h"
 #endif
 
 namespace {
@@ -41,31 +39,9 @@ TEST(OwnedChannel, IsDestroyedThroughItsOwnClassAndABorrowedOneNotAtAll) {
 }
 
 #ifndef _WIN32
-// The serial device of a pseudo-terminal pair, closed again at the end of the test.
-class PseudoTerminal {
-  public:
-    PseudoTerminal() : m_master(posix_openpt(O_RDWR | O_NOCTTY)) {
-        if (m_master >= 0 && grantpt(m_master) == 0 && unlockpt(m_master) == 0) {
-            m_devicePath = ptsname(m_master);
-        }
-    }
-    ~PseudoTerminal() {
-        if (m_master >= 0) {
-            close(m_master);
-        }
-    }
-    PseudoTerminal(const PseudoTerminal&) = delete;
-    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
-    const std::string& DevicePath() const { return m_devicePath; }
-
-  private:
-    int m_master;
-    std::string m_devicePath;
-};
-
 TEST(LibraryChannel, DevicePathIsOpenedInsteadOfTheComPort) {
-    PseudoTerminal terminal;
-    ASSERT_FALSE(terminal.DevicePath().empty());
+    PtyPair terminal;
+    ASSERT_TRUE(terminal.IsOpen());
     cli::ChannelSettings settings;
     settings.port = 200;  // no such COM port on the machine
     _serial_open_params params{settings.port, 1000};
@@ -77,7 +53,7 @@ TEST(LibraryChannel, DevicePathIsOpenedInsteadOfTheComPort) {
     EXPECT_NE(byPort->Open(&params), 0);
     byPort->Close();
 
-    settings.device = terminal.DevicePath();
+    settings.device = terminal.SlavePath();
     const cli::OwnedChannel byPath = cli::MakeLibraryChannel(settings);
     ASSERT_NE(dynamic_cast<SerialChannel*>(byPath.get()), nullptr);
     EXPECT_EQ(byPath->Open(&params), 0);
