@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "application_layout.h"
-#include "event_emitter.h"
+#include "engine_events.h"
 #include "message_layout.h"
 #include "qel_protocol.h"
 
@@ -12,18 +12,11 @@ namespace {
 using qel::layout::kImageBase;
 using qel::layout::kPageBytes;
 
-qel::EventFields TraceOf(int phase, unsigned char command, int address) {
-    return {.kind = QEL_EVENT_TRACE,
-            .phase = phase,
-            .command = command,
-            .address = static_cast<std::uint32_t>(address)};
-}
-
 }  // namespace
 
 int QelProtocol::ClearPage(int address) {
-    Events().Emit(TraceOf(m_phase, qel::kCmdWriteMemory, address), "\nDBG: Clear Page at 0x%x",
-                  static_cast<unsigned>(address));
+    Events().Emit(qel::TraceOf(m_phase, qel::kCmdWriteMemory, static_cast<std::uint32_t>(address)),
+                  "\nDBG: Clear Page at 0x%x", static_cast<unsigned>(address));
     unsigned char erased[kPageBytes];
     std::memset(erased, 0xFF, sizeof erased);
     return SendBlock(address, erased, "Clear Page");
@@ -35,14 +28,14 @@ int QelProtocol::WritePage(int address) {
     if (m_dataBuffer == nullptr || offset < 0 || offset + kPageBytes > m_dataSize) {
         return qel::kErrNoImage;
     }
-    Events().Emit(TraceOf(m_phase, qel::kCmdWriteMemory, address), "\nDBG: Write Page at 0x%x",
-                  static_cast<unsigned>(address));
+    Events().Emit(qel::TraceOf(m_phase, qel::kCmdWriteMemory, static_cast<std::uint32_t>(address)),
+                  "\nDBG: Write Page at 0x%x", static_cast<unsigned>(address));
     return SendBlock(address, m_dataBuffer + offset, "Write Page");
 }
 
 int QelProtocol::ReadPage(int address, unsigned char* page) {
-    Events().Emit(TraceOf(m_phase, qel::kCmdReadMemory, address), "\nDBG: Read Page at 0x%x",
-                  static_cast<unsigned>(address));
+    Events().Emit(qel::TraceOf(m_phase, qel::kCmdReadMemory, static_cast<std::uint32_t>(address)),
+                  "\nDBG: Read Page at 0x%x", static_cast<unsigned>(address));
     return FetchRecordContent(qel::kCmdReadMemory, static_cast<std::uint32_t>(address), kPageBytes,
                               page, kPageBytes, "Read Page");
 }
@@ -52,7 +45,7 @@ int QelProtocol::ResetDevice() {
     using qel::message::kStatusReplyBytes;
     unsigned char frame[kBareRequestBytes];
     BeginFrame(frame, qel::kCmdReset);
-    Events().Emit(TraceOf(m_phase, qel::kCmdReset, 0), "\nDBG: Reset Device");
+    Events().Emit(qel::TraceOf(m_phase, qel::kCmdReset, 0), "\nDBG: Reset Device");
     unsigned char reply[kStatusReplyBytes + 1];
     return StatusExchange(frame, kBareRequestBytes, reply, kStatusReplyBytes, "Reset Device");
 }

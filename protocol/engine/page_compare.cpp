@@ -5,7 +5,7 @@
 
 #include "application_layout.h"
 #include "compare_scan.h"
-#include "event_emitter.h"
+#include "engine_events.h"
 #include "qel_protocol.h"
 
 namespace {
@@ -23,10 +23,7 @@ int QelProtocol::ComparePages() {
     const qel::RangeCrcFetch fetch = [this](std::uint32_t offset, std::uint32_t size,
                                             std::uint16_t* crc) {
         const std::uint32_t address = kImageBase + offset;
-        Events().Emit({.kind = QEL_EVENT_TRACE,
-                       .phase = m_phase,
-                       .command = qel::kCmdReadMemoryCrc16,
-                       .address = address},
+        Events().Emit(qel::TraceOf(m_phase, qel::kCmdReadMemoryCrc16, address),
                       "\nDBG: Compare CRC16 at 0x%x, %u bytes", static_cast<unsigned>(address),
                       static_cast<unsigned>(size));
         return FetchRangeCrc(address, size, crc, "Compare CRC16");

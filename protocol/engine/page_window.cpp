@@ -5,7 +5,7 @@
 #include <deque>
 
 #include "application_layout.h"
-#include "event_emitter.h"
+#include "engine_events.h"
 #include "message_layout.h"
 #include "qel_protocol.h"
 
@@ -20,14 +20,6 @@ struct SentPage {
     std::uint8_t messageId;
 };
 
-qel::EventFields PageStep(int phase, int code, std::uint32_t address) {
-    return {.kind = QEL_EVENT_STEP,
-            .phase = phase,
-            .code = code,
-            .command = qel::kCmdWriteMemory,
-            .address = address};
-}
-
 }  // namespace
 
 // The blind mode goes on over the same line after a failed step, which outstanding replies would
@@ -37,11 +29,8 @@ bool QelProtocol::UsesPageWindow() const {
 }
 
 int QelProtocol::SendPageRequest(std::uint32_t address) {
-    Events().Emit({.kind = QEL_EVENT_TRACE,
-                   .phase = m_phase,
-                   .command = qel::kCmdWriteMemory,
-                   .address = address},
-                  "\nDBG: Write Page at 0x%x", static_cast<unsigned>(address));
+    Events().Emit(qel::TraceOf(m_phase, qel::kCmdWriteMemory, address), "\nDBG: Write Page at 0x%x",
+                  static_cast<unsigned>(address));
     unsigned char frame[qel::message::kBlockWriteRequestBytes];
     BuildBlockFrame(frame, static_cast<int>(address), m_dataBuffer + (address - kImageBase));
     return SendFrame(frame, qel::message::kBlockWriteRequestBytes, false);
@@ -57,7 +46,8 @@ int QelProtocol::WritePagesInFlight(std::uint32_t imageEnd) {
             if (result != qel::kOk) {
                 // A failed send is the channel's own report.
                 m_pageAddress = next;
-                Events().Emit(PageStep(m_phase, result, next), "\nWrite Page. ec = %d", result);
+                Events().Emit(qel::StepOf(m_phase, result, qel::kCmdWriteMemory, next),
+                              "\nWrite Page. ec = %d", result);
                 return result;
             }
             sent.push_back({next, m_msgId});
@@ -75,7 +65,8 @@ int QelProtocol::WritePagesInFlight(std::uint32_t imageEnd) {
                                   kStatusReplyBytes, false, 0, stage);
         result =
             ReportOutcome(result, stage, reply, qel::kCmdWriteMemory, page.address, "Write Page");
-        Events().Emit(PageStep(m_phase, result, page.address), "\nWrite Page. ec = %d", result);
+        Events().Emit(qel::StepOf(m_phase, result, qel::kCmdWriteMemory, page.address),
+                      "\nWrite Page. ec = %d", result);
         m_pageAddress = page.address;
         if (result != qel::kOk) {
             // Replies to the later requests may still come.

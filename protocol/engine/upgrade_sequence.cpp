@@ -3,6 +3,7 @@
 #include "application_layout.h"
 #include "cancellable_sleep.h"
 #include "connection_faults.h"
+#include "engine_events.h"
 #include "event_emitter.h"
 #include "qel_protocol.h"
 
@@ -32,11 +33,6 @@ enum UpgradeState {
 constexpr unsigned long kFirstCheckDelayMs = 10000;
 constexpr unsigned long kCheckRetryDelayMs = 60000;
 constexpr int kCheckReads = 10;
-
-qel::EventFields StepOf(int phase, int ec, unsigned char command, std::uint32_t address) {
-    return {
-        .kind = QEL_EVENT_STEP, .phase = phase, .code = ec, .command = command, .address = address};
-}
 
 qel::EventFields DeviceCheckLine(int kind, int code = qel::kOk) {
     return {.kind = kind, .phase = QEL_PHASE_DEVICE_CHECK, .code = code};
@@ -186,7 +182,7 @@ int QelProtocol::RunUpgradeStep(int ec, int* attempt) {
             }
             EnterPhase(QEL_PHASE_CLEAR, 0, 1);
             ec = ClearPage(static_cast<int>(kImageBase));
-            Events().Emit(StepOf(m_phase, ec, qel::kCmdWriteMemory, kImageBase),
+            Events().Emit(qel::StepOf(m_phase, ec, qel::kCmdWriteMemory, kImageBase),
                           "\nClear Header Page. ec = %d", ec);
             if (GoesOnAfter(ec)) {
                 ReportProgress(QEL_PHASE_CLEAR, 1, 1);
@@ -211,7 +207,7 @@ int QelProtocol::RunUpgradeStep(int ec, int* attempt) {
                 return ec;
             }
             ec = WritePage(static_cast<int>(m_pageAddress));
-            Events().Emit(StepOf(m_phase, ec, qel::kCmdWriteMemory, m_pageAddress),
+            Events().Emit(qel::StepOf(m_phase, ec, qel::kCmdWriteMemory, m_pageAddress),
                           "\nWrite Page. ec = %d", ec);
             if (GoesOnAfter(ec)) {
                 m_pagesWritten += ec == qel::kOk ? 1 : 0;
@@ -227,7 +223,7 @@ int QelProtocol::RunUpgradeStep(int ec, int* attempt) {
             if (AnythingToWrite()) {
                 EnterPhase(QEL_PHASE_HEADER, 0, 1);
                 ec = WritePage(static_cast<int>(kImageBase));
-                Events().Emit(StepOf(m_phase, ec, qel::kCmdWriteMemory, kImageBase),
+                Events().Emit(qel::StepOf(m_phase, ec, qel::kCmdWriteMemory, kImageBase),
                               "\nWrite Header Page. ec = %d", ec);
                 if (!GoesOnAfter(ec)) {
                     return ec;
@@ -242,8 +238,8 @@ int QelProtocol::RunUpgradeStep(int ec, int* attempt) {
         case kStateResetDevice:
             EnterPhase(QEL_PHASE_RESET, 0, 1);
             ec = ResetDevice();
-            Events().Emit(StepOf(m_phase, ec, qel::kCmdReset, 0), "\nReset Remote Device. ec = %d",
-                          ec);
+            Events().Emit(qel::StepOf(m_phase, ec, qel::kCmdReset, 0),
+                          "\nReset Remote Device. ec = %d", ec);
             if (GoesOnAfter(ec)) {
                 ReportProgress(QEL_PHASE_RESET, 1, 1);
                 m_upgradeState = GetNextState(state);
@@ -252,7 +248,7 @@ int QelProtocol::RunUpgradeStep(int ec, int* attempt) {
         case kStateVerifyByCrc16:
             EnterPhase(QEL_PHASE_VERIFY_CRC, 0, 1);
             ec = VerifyDownloadedDataWithCrc16Method();
-            Events().Emit(StepOf(m_phase, ec, qel::kCmdReadMemoryCrc16, kImageBase),
+            Events().Emit(qel::StepOf(m_phase, ec, qel::kCmdReadMemoryCrc16, kImageBase),
                           "\nVerify Downloaded Data (CRC16). ec = %d", ec);
             if (GoesOnAfter(ec)) {
                 ReportProgress(QEL_PHASE_VERIFY_CRC, 1, 1);
@@ -266,8 +262,8 @@ int QelProtocol::RunUpgradeStep(int ec, int* attempt) {
         case kStateVerifyByReadBack:
             ec = VerifyDownloadedDataWithFullMethod();
             // The range read back, or the page that failed.
-            Events().Emit(StepOf(m_phase, ec, qel::kCmdReadMemory,
-                                 ec == qel::kOk ? kImageBase : m_pageAddress),
+            Events().Emit(qel::StepOf(m_phase, ec, qel::kCmdReadMemory,
+                                      ec == qel::kOk ? kImageBase : m_pageAddress),
                           "\nVerify Downloaded Data (FULL). ec = %d", ec);
             if (GoesOnAfter(ec)) {
                 m_imageVerified = ec == qel::kOk;
@@ -333,7 +329,7 @@ bool QelProtocol::ImageStillInDevice() {
                   "\nThe image was written and verified before: checking it in the device.");
     EnterPhase(QEL_PHASE_VERIFY_CRC, 0, 1);
     const int ec = VerifyDownloadedDataWithCrc16Method();
-    Events().Emit(StepOf(m_phase, ec, qel::kCmdReadMemoryCrc16, kImageBase),
+    Events().Emit(qel::StepOf(m_phase, ec, qel::kCmdReadMemoryCrc16, kImageBase),
                   "\nVerify Downloaded Data (CRC16). ec = %d", ec);
     if (ec == qel::kOk) {
         ReportProgress(QEL_PHASE_VERIFY_CRC, 1, 1);
