@@ -26,7 +26,7 @@ class JsonLines:
         self._version = version
         self._path = path
         self._phase = None
-        self._shown = (None, 0.0, 0.0)  # phase, fraction and time of the last progress line
+        self._shown = (0.0, 0.0)  # fraction and time of the phase's last progress line
 
     def write(self, event, **fields):
         if self._stream is None:
@@ -77,16 +77,15 @@ class JsonLines:
             # The phase line stands for the phase's first progress.
             self._phase = event.phase
             self.write("phase", phase=event.phase, pages=event.pages_total)
-            self._shown = (event.phase, 0.0, time.monotonic())
+            self._shown = (0.0, time.monotonic())
             return
         fraction = event.pages_done / event.pages_total if event.pages_total else 1.0
         now = time.monotonic()
-        phase, shown, at = self._shown
+        shown, at = self._shown
         last_of_phase = event.pages_done == event.pages_total
-        if phase == event.phase and not last_of_phase and fraction - shown < _PROGRESS_STEP \
-                and now - at < _PROGRESS_SECONDS:
+        if not last_of_phase and fraction - shown < _PROGRESS_STEP and now - at < _PROGRESS_SECONDS:
             return
-        self._shown = (event.phase, fraction, now)
+        self._shown = (fraction, now)
         self.write("progress", phase=event.phase, done=event.pages_done,
                    total=event.pages_total, percent=int(100 * fraction),
                    bytes=event.line_bytes, seconds=round(event.elapsed_ms / 1000, 3))
